@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs every Debian 12 package that building, running and testing Quillory needs.
+# Safe to run again; needs root (or sudo).
+set -euo pipefail
+
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+
+PACKAGES=(
+  # build
+  build-essential cmake pkg-config ninja-build git ca-certificates
+  libgtk-3-dev libwebkit2gtk-4.1-dev
+  libtinyxml-dev libminizip-dev zlib1g-dev libcurl4-openssl-dev
+  googletest libgtest-dev libgmock-dev
+  # fuzzing and sanitizers
+  clang libclang-rt-14-dev
+  # tools used by tests and benchmarks
+  xvfb xauth xdotool openbox x11-utils imagemagick
+  nginx-light webkit2gtk-driver curl zip unzip libarchive-tools openssl procps
+  python3
+  # fonts so Chinese texts render
+  fonts-wqy-zenhei fonts-dejavu-core
+)
+
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update
+$SUDO apt-get install -y --no-install-recommends "${PACKAGES[@]}"

@@ -1,0 +1,18 @@
+// Conversions between wide text and the legacy code page (CP936/GBK by
+// default) that the content is made in. Characters the code page cannot hold
+// become "?". Safe on any thread.
+#pragma once
+
+#include <string>
+
+namespace platform {
+
+// Name of the legacy code page as iconv knows it.
+const char* LegacyCodePage();
+
+// Converts wide text to code-page bytes; unrepresentable characters become '?'.
+std::string WideToCodePage(const std::wstring& text);
+// Converts code-page bytes to wide text; invalid bytes become U+FFFD.
+std::wstring CodePageToWide(const std::string& bytes);
+
+}  // namespace platform

@@ -1,0 +1,54 @@
+// File-system stand-ins: existence, attributes, copy, delete, move, folders,
+// enumeration and the executable's own path. Paths are wide strings; both "/"
+// and "\" are accepted as separators on input. Safe on any thread.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+// The platform's path separator ("/" here).
+inline constexpr wchar_t kPathSeparator = L'/';
+// Suffix of executable files ("" here, ".exe" on Windows).
+inline constexpr const wchar_t* kExeSuffix = L"";
+
+// Narrow file-system name of a wide path (UTF-8 here), kept apart from the
+// legacy code page. Backslashes become the platform separator.
+std::string ToFsName(const std::wstring& path);
+// Wide text of a file-system name (UTF-8 here).
+std::wstring FromFsName(const std::string& name);
+
+// True when a file-system object of any kind exists at the path.
+bool PathExists(const std::wstring& path);
+bool IsDirectory(const std::wstring& path);
+// True when the object exists and cannot be written by this process.
+bool IsReadOnly(const std::wstring& path);
+std::optional<std::uint64_t> FileSize(const std::wstring& path);
+
+// Copies a file, replacing the target when `overwrite`. False on any failure.
+bool CopyFileTo(const std::wstring& from, const std::wstring& to, bool overwrite);
+// Deletes a file. Refuses (returns false) for the running executable, as
+// Windows refuses to delete a file that is being executed.
+bool DeleteFileAt(const std::wstring& path);
+// Renames, replacing an existing target file.
+bool MoveFileTo(const std::wstring& from, const std::wstring& to);
+// Creates one folder level. False when it could not be created (or exists).
+bool CreateFolder(const std::wstring& path);
+// Removes an empty folder.
+bool RemoveFolder(const std::wstring& path);
+
+struct DirEntry {
+  std::wstring name;
+  bool is_directory = false;
+};
+// Entries of a folder without "." and "..", sorted by name without regard to
+// letter case (as a Windows user sees them). Empty when it cannot be read.
+std::vector<DirEntry> ListFolder(const std::wstring& path);
+
+// Full path of the running executable, or empty when it cannot be read.
+std::wstring ExecutablePath();
+
+}  // namespace platform

@@ -1,0 +1,26 @@
+// Private-profile (INI) settings files with the semantics of the Windows
+// functions: section and key names match without regard to case, values are
+// trimmed, a write replaces in place or appends (creating section and file)
+// and keeps every other byte of the file. Calls are serialised inside the
+// process and each write replaces the file atomically (temporary file, then
+// rename), so concurrent writers of different keys never lose one and a
+// crash never leaves a half-written file. Safe on any thread.
+#pragma once
+
+#include <string>
+
+namespace platform {
+
+// Size of the reader's buffer: a value is read as at most its first 999 characters.
+inline constexpr std::size_t kProfileReadBuffer = 1000;
+
+// Reads `key` of `section` from the file at `path`; `default_value` when the
+// file, section or key is missing.
+std::wstring GetPrivateProfileString(const std::wstring& section, const std::wstring& key,
+                                     const std::wstring& default_value, const std::wstring& path);
+
+// Writes `key` = `value` into `section`. False when the file cannot be written.
+bool WritePrivateProfileString(const std::wstring& section, const std::wstring& key,
+                               const std::wstring& value, const std::wstring& path);
+
+}  // namespace platform
