@@ -1,1 +1,4 @@
-// placeholder: replaced by the module's implementation
+// placeholder: replaced by the real server
+#include "server/server.h"
+long StartServer() { return E_FAIL; }
+long StopServer() { return 0; }

@@ -1,0 +1,4 @@
+// placeholder: replaced by the real command
+#include <cstdio>
+#include "pack_commands.h"
+int RunManifestCommand(int, char**) { std::fprintf(stderr, "not available yet\n"); return 2; }
