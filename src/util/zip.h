@@ -1,0 +1,11 @@
+// Zip extraction for content packages and update packages. Safe on any thread;
+// two calls unpacking into the same folder may replace each other's files.
+#pragma once
+
+#include <string>
+
+// Unpacks every entry of the archive at `archive_path` into `target_folder`
+// (which must exist), in central-directory order, creating sub-folders along
+// the way. True only when the archive could be opened and every entry was
+// unpacked; files unpacked before a failure stay.
+bool UnzipArchive(const std::wstring& archive_path, const std::wstring& target_folder);
