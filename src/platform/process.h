@@ -1,0 +1,21 @@
+// Starting other programs: the shell-open stand-in and detached starts.
+// Safe on any thread; neither call waits for the started program.
+#pragma once
+
+#include <string>
+
+namespace platform {
+
+// Starts the executable file at `path` without arguments, detached from this
+// process: its own session, standard streams on /dev/null, never waited for,
+// working folder inherited. True when the program was started (the file
+// exists, is executable and the spawn succeeded); false otherwise.
+bool StartDetached(const std::wstring& path);
+
+// The "open" verb: an executable file is started with StartDetached; any
+// other existing file or folder is handed to the desktop's opener
+// (xdg-open), itself started detached. True when a program was started; the
+// opener's own success is not known.
+bool ShellOpen(const std::wstring& path);
+
+}  // namespace platform
