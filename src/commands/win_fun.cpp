@@ -1,8 +1,57 @@
-// placeholder: only ShowMe until the full dispatcher lands
 #include "commands/win_fun.h"
+
+#include <exception>
+
 #include "commands/command_host.h"
-bool RunWinFun(CommandHost& host, const std::wstring& command, const std::wstring&,
-               const std::wstring&, const std::wstring&, const std::wstring&, const std::wstring&) {
-  if (command == L"ShowMe") host.RunPageScript(L"ShowMe();");
+#include "commands/package_import.h"
+#include "commands/product_catalogue.h"
+#include "commands/reading_commands.h"
+
+namespace {
+
+// The arguments of one call; no command reads beyond a2.
+struct CommandArgs {
+  const std::wstring& a1;
+  const std::wstring& a2;
+};
+
+using CommandHandler = void (*)(CommandHost& host, const CommandArgs& args);
+
+struct CommandEntry {
+  const wchar_t* name;
+  CommandHandler run;
+};
+
+// The commands in the order their names are compared; the first exact,
+// case-sensitive match runs.
+const CommandEntry kCommands[] = {
+    {L"ShowMsg", [](CommandHost& h, const CommandArgs& a) { ShowMsg(h, a.a1, a.a2); }},
+    {L"GetBaseInfo", [](CommandHost& h, const CommandArgs&) { GetBaseInfo(h); }},
+    {L"GetLocalProduct", [](CommandHost& h, const CommandArgs&) { GetLocalProduct(h); }},
+    {L"GoMainWin", [](CommandHost& h, const CommandArgs& a) { GoMainWin(h, a.a1); }},
+    {L"GoBook", [](CommandHost& h, const CommandArgs& a) { GoBook(h, a.a1); }},
+    {L"QuitBook", [](CommandHost& h, const CommandArgs&) { QuitBook(h); }},
+    {L"MinWindow", [](CommandHost& h, const CommandArgs&) { MinWindow(h); }},
+    {L"StartOld", [](CommandHost&, const CommandArgs& a) { StartOld(a.a1); }},
+    {L"GetLesson", [](CommandHost& h, const CommandArgs&) { GetLesson(h); }},
+    {L"SaveLesson", [](CommandHost&, const CommandArgs& a) { SaveLesson(a.a1); }},
+    {L"SelectPackage", [](CommandHost& h, const CommandArgs&) { SelectPackage(h); }},
+    {L"ShowMe", [](CommandHost& h, const CommandArgs&) { ShowMe(h); }},
+};
+
+}  // namespace
+
+bool RunWinFun(CommandHost& host, const std::wstring& command, const std::wstring& a1,
+               const std::wstring& a2, const std::wstring& /*a3*/, const std::wstring& /*a4*/,
+               const std::wstring& /*a5*/) {
+  for (const CommandEntry& entry : kCommands) {
+    if (command != entry.name) continue;
+    try {
+      entry.run(host, CommandArgs{a1, a2});
+    } catch (const std::exception&) {
+      // Out of memory inside a command: the page's call must still return.
+    }
+    break;
+  }
   return true;
 }

@@ -1,0 +1,133 @@
+#include "commands/reading_commands.h"
+
+#include "app/shared_values.h"
+#include "commands/command_host.h"
+#include "platform/fs.h"
+#include "platform/ini.h"
+#include "platform/process.h"
+
+namespace {
+
+bool IsSeparator(wchar_t c) { return c == L'/' || c == L'\\'; }
+
+// Escapes a value for a single-quoted script string literal, so that the
+// page's string holds exactly the value: a folder with an apostrophe or a
+// line break must not end the literal or the statement.
+std::wstring EscapeForScriptString(const std::wstring& text) {
+  std::wstring escaped;
+  escaped.reserve(text.size() + 8);
+  for (wchar_t c : text) {
+    switch (c) {
+      case L'\\': escaped += L"\\\\"; break;
+      case L'\'': escaped += L"\\'"; break;
+      case L'\r': escaped += L"\\r"; break;
+      case L'\n': escaped += L"\\n"; break;
+      case L'\u2028': escaped += L"\\u2028"; break;
+      case L'\u2029': escaped += L"\\u2029"; break;
+      default: escaped += c;
+    }
+  }
+  return escaped;
+}
+
+// A folder name from the page may only lead further down into the content
+// folder: not absolute (a leading separator or a drive letter) and no ".."
+// segment, with either separator counting.
+bool IsInsideContentFolder(const std::wstring& folder) {
+  if (!folder.empty() && IsSeparator(folder.front())) return false;
+  if (folder.size() >= 2 && folder[1] == L':') return false;
+  std::size_t start = 0;
+  while (start <= folder.size()) {
+    std::size_t end = start;
+    while (end < folder.size() && !IsSeparator(folder[end])) ++end;
+    if (folder.compare(start, end - start, L"..") == 0) return false;
+    start = end + 1;
+  }
+  return true;
+}
+
+std::wstring WithPlatformSeparators(std::wstring path) {
+  for (wchar_t& c : path) {
+    if (IsSeparator(c)) c = platform::kPathSeparator;
+  }
+  return path;
+}
+
+void LeaveBookMode() {
+  g_strBookKey.clear();
+  g_bInBook = false;
+}
+
+}  // namespace
+
+bool IsAllDigits(const std::wstring& text) {
+  for (wchar_t c : text) {
+    if (c < L'0' || c > L'9') return false;
+  }
+  return true;
+}
+
+std::wstring MainPageUrl() { return L"http://localhost:" + g_strPort + L"/000000/kvr_main.html"; }
+
+void GoBook(CommandHost& host, const std::wstring& id) {
+  g_bInBook = true;
+  g_strBookKey = L"Product" + id;
+  host.EnterReadingMode();
+}
+
+void GoMainWin(CommandHost& host, const std::wstring& size) {
+  host.EnterWindowedMode(size == L"max");
+  LeaveBookMode();
+}
+
+void QuitBook(CommandHost& host) {
+  host.EnterWindowedMode(false);
+  host.Navigate(MainPageUrl());
+  LeaveBookMode();
+}
+
+void MinWindow(CommandHost& host) { host.Minimise(); }
+
+std::optional<std::wstring> ProductProgramPath(const std::wstring& folder) {
+  if (!IsInsideContentFolder(folder)) return std::nullopt;
+  const std::wstring separator(1, platform::kPathSeparator);
+  return g_strAppDir + g_strDataDir + separator + WithPlatformSeparators(folder) + separator +
+         kProductProgramName;
+}
+
+void StartOld(const std::wstring& folder) {
+  if (std::optional<std::wstring> program = ProductProgramPath(folder)) {
+    platform::ShellOpen(*program);
+  }
+}
+
+void GetLesson(CommandHost& host) {
+  if (g_strBookKey.empty()) return;
+  const std::wstring page =
+      platform::GetPrivateProfileString(kLessonSection, g_strBookKey, L"", g_strConfigPath);
+  if (page.empty() || !IsAllDigits(page)) return;
+  host.RunPageScript(L"SetFun('gotoPage','" + page + L"');");
+}
+
+void SaveLesson(const std::wstring& page) {
+  if (!IsAllDigits(page)) return;
+  if (g_strBookKey.empty()) return;
+  platform::WritePrivateProfileString(kLessonSection, g_strBookKey, page, g_strConfigPath);
+}
+
+void ShowMsg(CommandHost& host, const std::wstring& kind, const std::wstring& text) {
+  if (kind == L"1") {
+    host.ShowMessage(text, CommandHost::MessageKind::kInformation);
+  } else if (kind == L"2") {
+    host.ShowMessage(text, CommandHost::MessageKind::kError);
+  }
+}
+
+void GetBaseInfo(CommandHost& host) {
+  const std::wstring content_folder = g_strAppDir + g_strDataDir + platform::kPathSeparator;
+  host.RunPageScript(L"SetBaseInfo('" + EscapeForScriptString(content_folder) + L"','" +
+                     EscapeForScriptString(g_strServerUrl) + L"','" +
+                     EscapeForScriptString(g_strVersion) + L"');");
+}
+
+void ShowMe(CommandHost& host) { host.RunPageScript(L"ShowMe();"); }

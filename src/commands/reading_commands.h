@@ -1,0 +1,54 @@
+// The reading commands: they carry the reader between the main page and a
+// book, remember each book's lesson page in config.ini, start a product's own
+// program, and give the page a message box, the base information, minimising
+// and an echo. Every command runs on the main thread inside the page's WinFun
+// call; g_bInBook and g_strBookKey are touched only there (and by the close
+// request of the window, which runs QuitBook).
+#pragma once
+
+#include <optional>
+#include <string>
+
+class CommandHost;
+
+// config.ini section that holds the lesson pages, one key "Product" + id per book.
+inline constexpr const wchar_t* kLessonSection = L"Product";
+// File name of a product's own program inside its folder.
+inline constexpr const wchar_t* kProductProgramName = L"Start.exe";
+
+// True when no character lies outside the ASCII digits "0" to "9"; true for "".
+bool IsAllDigits(const std::wstring& text);
+
+// "http://localhost:" + g_strPort + "/000000/kvr_main.html".
+std::wstring MainPageUrl();
+
+// Book mode on for product `id`: key "Product" + id (unchanged, "" allowed),
+// reading presentation (caption off, maximised).
+void GoBook(CommandHost& host, const std::wstring& id);
+// Book mode off; caption back; maximised when `size` is exactly "max", else
+// restored. No navigation.
+void GoMainWin(CommandHost& host, const std::wstring& size);
+// Book mode off; caption back, restored; navigates to the main page. Runs in
+// any state; the window's close request while a book is open runs it too.
+void QuitBook(CommandHost& host);
+// Minimises the window; nothing else changes.
+void MinWindow(CommandHost& host);
+// Starts Start.exe in the product folder `folder` (which may hold further
+// levels, either separator), detached; not executable: the desktop's opener.
+// An absolute `folder` or one with a ".." segment starts nothing.
+void StartOld(const std::wstring& folder);
+// The program StartOld would start for `folder`, or none when it is refused.
+std::optional<std::wstring> ProductProgramPath(const std::wstring& folder);
+// In book mode with a remembered all-digit page: "SetFun('gotoPage','N');".
+void GetLesson(CommandHost& host);
+// In book mode, when `page` is all digits (empty allowed): stores it under the
+// book's key in section Product of config.ini.
+void SaveLesson(const std::wstring& page);
+// Kind "1": information box; "2": error box; other kinds: nothing. Modal.
+void ShowMsg(CommandHost& host, const std::wstring& kind, const std::wstring& text);
+// "SetBaseInfo('<content folder>/','<server>','<version>');" with each value
+// escaped for a single-quoted script string (backslash, apostrophe, line
+// breaks), so the page receives the texts unchanged.
+void GetBaseInfo(CommandHost& host);
+// "ShowMe();".
+void ShowMe(CommandHost& host);
