@@ -1,0 +1,226 @@
+// The reading commands against a recording host and a real config.ini.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "commands/reading_commands.h"
+#include "fake_command_host.h"
+#include "program_folder_fixture.h"
+
+namespace {
+
+using Log = std::vector<std::wstring>;
+
+class ReadingCommandsTest : public ProgramFolderTest {
+ protected:
+  FakeCommandHost host_;
+};
+
+TEST(IsAllDigitsTest, AcceptsOnlyAsciiDigits) {
+  struct Case {
+    const wchar_t* text;
+    bool expected;
+  };
+  const Case cases[] = {{L"", true},      {L"0", true},    {L"0123456789", true},
+                        {L"12a", false},  {L"-3", false},  {L"+3", false},
+                        {L"1 2", false},  {L" 12", false}, {L"\uFF11\uFF12", false},
+                        {L"\u0661", false}, {L"12.0", false}};
+  for (const Case& c : cases) EXPECT_EQ(IsAllDigits(c.text), c.expected) << c.text;
+}
+
+TEST_F(ReadingCommandsTest, GoBookEntersReadingModeUnderTheProductKey) {
+  GoBook(host_, L"1203");
+  EXPECT_TRUE(g_bInBook);
+  EXPECT_EQ(g_strBookKey, L"Product1203");
+  EXPECT_EQ(host_.log, (Log{L"reading"}));
+
+  GoBook(host_, L"");
+  EXPECT_EQ(g_strBookKey, L"Product");
+}
+
+TEST_F(ReadingCommandsTest, GoMainWinMaximisesOnlyForExactlyMax) {
+  const std::pair<const wchar_t*, const wchar_t*> cases[] = {
+      {L"max", L"windowed:max"}, {L"Max", L"windowed:restore"},
+      {L"", L"windowed:restore"}, {L"max ", L"windowed:restore"}};
+  for (const auto& [size, expected] : cases) {
+    GoBook(host_, L"7");
+    host_.log.clear();
+    GoMainWin(host_, size);
+    EXPECT_EQ(host_.log, (Log{expected})) << size;
+    EXPECT_FALSE(g_bInBook);
+    EXPECT_TRUE(g_strBookKey.empty());
+  }
+}
+
+TEST_F(ReadingCommandsTest, QuitBookRestoresAndLoadsTheMainPageInAnyState) {
+  for (bool in_book : {true, false}) {
+    if (in_book) GoBook(host_, L"7");
+    host_.log.clear();
+    QuitBook(host_);
+    EXPECT_EQ(host_.log, (Log{L"windowed:restore",
+                              L"navigate:http://localhost:4321/000000/kvr_main.html"}));
+    EXPECT_FALSE(g_bInBook);
+    EXPECT_TRUE(g_strBookKey.empty());
+  }
+}
+
+TEST_F(ReadingCommandsTest, MinWindowLeavesBookModeAlone) {
+  GoBook(host_, L"7");
+  host_.log.clear();
+  MinWindow(host_);
+  EXPECT_EQ(host_.log, (Log{L"minimise"}));
+  EXPECT_TRUE(g_bInBook);
+  EXPECT_EQ(g_strBookKey, L"Product7");
+}
+
+TEST_F(ReadingCommandsTest, LessonPageSurvivesLeavingAndReopeningTheBook) {
+  GoBook(host_, L"7");
+  SaveLesson(L"15");
+  GoMainWin(host_, L"");
+  GoBook(host_, L"7");
+  host_.log.clear();
+  GetLesson(host_);
+
+  EXPECT_EQ(host_.Statements(), (Log{L"SetFun('gotoPage','15');"}));
+  const std::string config = ReadBytes(ConfigFile());
+  EXPECT_NE(config.find("[Product]"), std::string::npos) << config;
+  EXPECT_NE(config.find("Product7=15"), std::string::npos) << config;
+}
+
+TEST_F(ReadingCommandsTest, SaveLessonRefusesPagesWithOtherCharacters) {
+  GoBook(host_, L"7");
+  SaveLesson(L"15");
+  for (const wchar_t* page : {L"12a", L"-3", L"1 2", L" 15", L"\uFF11"}) SaveLesson(page);
+  GetLesson(host_);
+  EXPECT_EQ(host_.Statements(), (Log{L"SetFun('gotoPage','15');"}));
+}
+
+TEST_F(ReadingCommandsTest, EmptyLessonIsStoredButNotOffered) {
+  GoBook(host_, L"7");
+  SaveLesson(L"15");
+  SaveLesson(L"");
+  GetLesson(host_);
+  EXPECT_TRUE(host_.Statements().empty());
+  EXPECT_NE(ReadBytes(ConfigFile()).find("Product7=\n"), std::string::npos);
+}
+
+TEST_F(ReadingCommandsTest, StoredPageWithOtherCharactersIsNotOffered) {
+  WriteBytes(ConfigFile(), "[product]\nproduct9=4x\nProduct8= 22 \n");
+  GoBook(host_, L"9");
+  GetLesson(host_);
+  EXPECT_TRUE(host_.Statements().empty());
+  GoBook(host_, L"8");  // key and section match without regard to case; value trimmed
+  GetLesson(host_);
+  EXPECT_EQ(host_.Statements(), (Log{L"SetFun('gotoPage','22');"}));
+}
+
+TEST_F(ReadingCommandsTest, LessonCommandsDoNothingOutsideABook) {
+  WriteBytes(ConfigFile(), "[Product]\nProduct7=15\n");
+  GoBook(host_, L"7");
+  QuitBook(host_);
+  host_.log.clear();
+  GetLesson(host_);
+  SaveLesson(L"99");
+  GoMainWin(host_, L"max");
+  GetLesson(host_);
+  SaveLesson(L"98");
+  EXPECT_EQ(host_.Statements(), Log{});
+  EXPECT_EQ(ReadBytes(ConfigFile()), "[Product]\nProduct7=15\n");
+}
+
+TEST_F(ReadingCommandsTest, ShowMsgShowsBoxesOnlyForKindsOneAndTwo) {
+  for (const wchar_t* kind : {L"1", L"2", L"0", L"", L"01", L" 1", L"3"}) {
+    ShowMsg(host_, kind, std::wstring(L"kind ") + kind);
+  }
+  EXPECT_EQ(host_.log, (Log{L"info:kind 1", L"error:kind 2"}));
+}
+
+TEST_F(ReadingCommandsTest, GetBaseInfoSendsTheDesignedStatementForPlainPaths) {
+  g_strAppDir = L"/opt/quillory/";
+  GetBaseInfo(host_);
+  EXPECT_EQ(host_.Statements(),
+            (Log{L"SetBaseInfo('/opt/quillory/Data/','https://update.quillory.example',"
+                 L"'1.0.1.0');"}));
+}
+
+TEST_F(ReadingCommandsTest, GetBaseInfoDoublesBackslashesLikeTheWholeStatementRule) {
+  g_strAppDir = L"/opt/back\\slash/\u6570\u5B66/";
+  g_strDataDir = L"Deve";
+  GetBaseInfo(host_);
+  std::wstring designed = L"SetBaseInfo('" + g_strAppDir + g_strDataDir + L"/','" +
+                          g_strServerUrl + L"','" + g_strVersion + L"');";
+  for (std::size_t at = designed.find(L'\\'); at != std::wstring::npos;
+       at = designed.find(L'\\', at + 2)) {
+    designed.insert(at, 1, L'\\');
+  }
+  EXPECT_EQ(host_.Statements(), (Log{designed}));
+}
+
+TEST_F(ReadingCommandsTest, GetBaseInfoEscapesApostrophesAndLineBreaks) {
+  g_strAppDir = L"/home/o'neil/a\r\nb\\c/";
+  g_strServerUrl = L"http://it's";
+  g_strVersion = L"";
+  GetBaseInfo(host_);
+  EXPECT_EQ(host_.Statements(),
+            (Log{L"SetBaseInfo('/home/o\\'neil/a\\r\\nb\\\\c/Data/','http://it\\'s','');"}));
+}
+
+TEST_F(ReadingCommandsTest, ShowMeEchoes) {
+  ShowMe(host_);
+  EXPECT_EQ(host_.log, (Log{L"script:ShowMe();"}));
+}
+
+TEST_F(ReadingCommandsTest, ProductProgramStaysInsideTheContentFolder) {
+  const std::wstring content = g_strAppDir + L"Data/";
+  const std::pair<const wchar_t*, std::optional<std::wstring>> cases[] = {
+      {L"100101", content + L"100101/Start.exe"},
+      {L"grade7\\maths", content + L"grade7/maths/Start.exe"},
+      {L"a..b/...", content + L"a..b/.../Start.exe"},
+      {L"/usr/bin", std::nullopt},
+      {L"\\usr\\bin", std::nullopt},
+      {L"C:\\Windows", std::nullopt},
+      {L"..", std::nullopt},
+      {L"../outside", std::nullopt},
+      {L"a/../../outside", std::nullopt},
+      {L"a\\..\\..\\outside", std::nullopt},
+      {L"a/..", std::nullopt},
+  };
+  for (const auto& [folder, expected] : cases) {
+    EXPECT_EQ(ProductProgramPath(folder), expected) << folder;
+  }
+}
+
+// Waits (bounded) for a file that a started program creates.
+bool AppearsWithin(const std::filesystem::path& path, std::chrono::seconds limit) {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  while (std::chrono::steady_clock::now() < deadline) {
+    if (std::filesystem::exists(path)) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return false;
+}
+
+TEST_F(ReadingCommandsTest, StartOldStartsTheProductsProgramDetached) {
+  const std::filesystem::path marker = root_ / "started";
+  const std::filesystem::path program = Content() / "grade7" / "maths" / "Start.exe";
+  WriteBytes(program, "#!/bin/sh\ntouch '" + marker.string() + "'\n");
+  std::filesystem::permissions(program, std::filesystem::perms::owner_all);
+
+  StartOld(L"grade7\\maths");
+  EXPECT_TRUE(AppearsWithin(marker, std::chrono::seconds(20)));
+}
+
+TEST_F(ReadingCommandsTest, StartOldWithoutAProgramChangesNothing) {
+  GoBook(host_, L"7");
+  StartOld(L"100101");
+  StartOld(L"../..");
+  EXPECT_TRUE(g_bInBook);
+  EXPECT_EQ(g_strBookKey, L"Product7");
+}
+
+}  // namespace

@@ -1,0 +1,106 @@
+// The dispatcher: names compared exactly, each reaching its own command.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cwctype>
+#include <string>
+#include <vector>
+
+#include "commands/win_fun.h"
+#include "fake_command_host.h"
+#include "program_folder_fixture.h"
+
+namespace {
+
+using Log = std::vector<std::wstring>;
+
+struct Dispatch {
+  const wchar_t* name;
+  const wchar_t* a1;
+  Log expected;  // what the host sees
+};
+
+// One call per command, in the table's order, each with its visible effect.
+const Dispatch kDispatches[] = {
+    {L"ShowMsg", L"1", {L"info:text"}},
+    {L"GetBaseInfo", L"", {}},  // statement checked below (depends on the folder)
+    {L"GetLocalProduct", L"", {L"script:SetLocProBar(0);", L"script:SetLocProBar(1);"}},
+    {L"GoMainWin", L"max", {L"windowed:max"}},
+    {L"GoBook", L"12", {L"reading"}},
+    {L"QuitBook",
+     L"",
+     {L"windowed:restore", L"navigate:http://localhost:4321/000000/kvr_main.html"}},
+    {L"MinWindow", L"x", {L"minimise"}},
+    {L"StartOld", L"none", {}},
+    {L"GetLesson", L"", {}},
+    {L"SaveLesson", L"3", {}},
+    {L"SelectPackage", L"", {L"choose-package", L"script:SetUnzPkg(3);"}},
+    {L"ShowMe", L"", {L"script:ShowMe();"}},
+};
+
+class WinFunTest : public ProgramFolderTest {
+ protected:
+  void Run(const std::wstring& command, const std::wstring& a1 = L"",
+           const std::wstring& a2 = L"text") {
+    EXPECT_TRUE(RunWinFun(host_, command, a1, a2, L"a3", L"a4", L"a5"));
+  }
+  FakeCommandHost host_;
+};
+
+TEST_F(WinFunTest, EachNameRunsItsCommand) {
+  for (const Dispatch& d : kDispatches) {
+    host_.log.clear();
+    Run(d.name, d.a1);
+    if (std::wstring(d.name) == L"GetBaseInfo") {
+      ASSERT_EQ(host_.log.size(), 1u);
+      EXPECT_EQ(host_.log[0].rfind(L"script:SetBaseInfo('" + g_strAppDir + L"Data/','", 0), 0u)
+          << host_.log[0];
+    } else {
+      EXPECT_EQ(host_.log, d.expected) << d.name;
+    }
+  }
+}
+
+TEST_F(WinFunTest, BookIdAndLessonArgumentsArriveUnchanged) {
+  Run(L"GoBook", L"12");
+  EXPECT_TRUE(g_bInBook);
+  EXPECT_EQ(g_strBookKey, L"Product12");
+  Run(L"SaveLesson", L"40");
+  host_.log.clear();
+  Run(L"GetLesson");
+  EXPECT_EQ(host_.Statements(), (Log{L"SetFun('gotoPage','40');"}));
+}
+
+std::wstring Lower(std::wstring text) {
+  std::transform(text.begin(), text.end(), text.begin(), [](wchar_t c) { return std::towlower(c); });
+  return text;
+}
+std::wstring Upper(std::wstring text) {
+  std::transform(text.begin(), text.end(), text.begin(), [](wchar_t c) { return std::towupper(c); });
+  return text;
+}
+
+TEST_F(WinFunTest, NamesThatAreNotExactlyEqualDoNothing) {
+  std::vector<std::wstring> near_misses = {L"", L" ", L"Unknown", L"GoBook\u00A0"};
+  for (const Dispatch& d : kDispatches) {
+    const std::wstring name = d.name;
+    for (const std::wstring& miss :
+         {Lower(name), Upper(name), name + L" ", L" " + name, name + L"\t", name.substr(1)}) {
+      near_misses.push_back(miss);
+    }
+  }
+  for (const std::wstring& miss : near_misses) {
+    Run(miss, L"1");
+    EXPECT_TRUE(host_.log.empty()) << miss;
+    EXPECT_FALSE(g_bInBook) << miss;
+  }
+  EXPECT_FALSE(std::filesystem::exists(ConfigFile()));
+  EXPECT_FALSE(std::filesystem::exists(Content() / "localList.xml"));
+}
+
+TEST_F(WinFunTest, IgnoresTheArgumentsNoCommandReads) {
+  EXPECT_TRUE(RunWinFun(host_, L"MinWindow", L"max", L"2", L"x", L"y", L"z"));
+  EXPECT_EQ(host_.log, (Log{L"minimise"}));
+}
+
+}  // namespace
