@@ -1,0 +1,157 @@
+// Downloads with libcurl: a GET that bypasses caches, status 200 only, the
+// body streamed into "<target>.tmp" and renamed into place when complete.
+#include "update/downloader.h"
+
+#include <curl/curl.h>
+
+#include <cstdio>
+#include <memory>
+#include <mutex>
+
+#include "platform/fs.h"
+
+namespace {
+
+constexpr const char* kUserAgent = "Quillory";
+constexpr const char* kAllowedProtocols = "http,https";
+constexpr long kReceiveBufferBytes = 256 * 1024;
+constexpr long kStatusOk = 200;
+
+struct CurlDeleter {
+  void operator()(CURL* curl) const { curl_easy_cleanup(curl); }
+  void operator()(curl_slist* list) const { curl_slist_free_all(list); }
+};
+using CurlHandle = std::unique_ptr<CURL, CurlDeleter>;
+using HeaderList = std::unique_ptr<curl_slist, CurlDeleter>;
+
+// URLs are sent as UTF-8 (wchar_t holds UTF-32 here).
+std::string ToUtf8(const std::wstring& text) {
+  std::string out;
+  for (const wchar_t wide : text) {
+    const auto c = static_cast<std::uint32_t>(wide);
+    if (c < 0x80) {
+      out += static_cast<char>(c);
+    } else if (c < 0x800) {
+      out += static_cast<char>(0xC0 | (c >> 6));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+      out += static_cast<char>(0xE0 | (c >> 12));
+      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+      out += static_cast<char>(0xF0 | (c >> 18));
+      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+  }
+  return out;
+}
+
+// libcurl's global state must be set up once before handles are made.
+CurlHandle NewHandle() {
+  static std::once_flag once;
+  std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+  return CurlHandle(curl_easy_init());
+}
+
+// Options shared by the connection check and the download.
+void SetCommonOptions(CURL* curl, const std::string& url, const DownloadLimits& limits) {
+  curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
+  curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, kAllowedProtocols);
+  curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+  curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, limits.connect_timeout_seconds);
+}
+
+// One body being received. The temporary file is created at the first byte
+// of a 200 answer, so nothing is created for any other status.
+struct Transfer {
+  CURL* curl = nullptr;
+  std::string temp_name;
+  std::FILE* file = nullptr;
+  std::int64_t received = 0;
+  std::int64_t max_bytes = -1;
+
+  bool OpenFile() {
+    long status = 0;
+    curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
+    if (status != kStatusOk) return false;
+    file = std::fopen(temp_name.c_str(), "wb");
+    return file != nullptr;
+  }
+  bool CloseFile() {
+    std::FILE* open_file = file;
+    file = nullptr;
+    return open_file == nullptr || std::fclose(open_file) == 0;
+  }
+};
+
+// libcurl write callback (runs on the downloading thread). Returning fewer
+// bytes than given aborts the transfer.
+std::size_t WriteBody(char* data, std::size_t size, std::size_t count, void* user) {
+  auto& transfer = *static_cast<Transfer*>(user);
+  const std::size_t bytes = size * count;
+  if (transfer.file == nullptr && !transfer.OpenFile()) return 0;
+  transfer.received += static_cast<std::int64_t>(bytes);
+  if (transfer.max_bytes >= 0 && transfer.received > transfer.max_bytes) return 0;
+  return std::fwrite(data, 1, bytes, transfer.file);
+}
+
+void SetDownloadOptions(CURL* curl, curl_slist* headers, Transfer& transfer,
+                        const DownloadLimits& limits) {
+  curl_easy_setopt(curl, CURLOPT_HTTPGET, 1L);
+  curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
+  curl_easy_setopt(curl, CURLOPT_USERAGENT, kUserAgent);
+  curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
+  curl_easy_setopt(curl, CURLOPT_MAXREDIRS, limits.max_redirects);
+  curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, kAllowedProtocols);
+  curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
+  curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, limits.stall_timeout_seconds);
+  curl_easy_setopt(curl, CURLOPT_BUFFERSIZE, kReceiveBufferBytes);
+  if (limits.max_bytes >= 0) {
+    curl_easy_setopt(curl, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(limits.max_bytes));
+  }
+  curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &WriteBody);
+  curl_easy_setopt(curl, CURLOPT_WRITEDATA, &transfer);
+}
+
+// Runs the transfer into the temporary file. True when a complete 200 body
+// (possibly empty) is in the closed temporary file.
+bool ReceiveBody(const std::wstring& url, Transfer& transfer, const DownloadLimits& limits) {
+  CurlHandle curl = NewHandle();
+  if (!curl) return false;
+  HeaderList headers(curl_slist_append(nullptr, "Cache-Control: no-cache"));
+  if (!headers || !curl_slist_append(headers.get(), "Pragma: no-cache")) return false;
+  transfer.curl = curl.get();
+  SetCommonOptions(curl.get(), ToUtf8(url), limits);
+  SetDownloadOptions(curl.get(), headers.get(), transfer, limits);
+  const CURLcode result = curl_easy_perform(curl.get());
+  long status = 0;
+  curl_easy_getinfo(curl.get(), CURLINFO_RESPONSE_CODE, &status);
+  bool complete = result == CURLE_OK && status == kStatusOk;
+  // A 200 answer with an empty body never reached the write callback.
+  if (complete && transfer.file == nullptr) complete = transfer.OpenFile();
+  return transfer.CloseFile() && complete;
+}
+
+}  // namespace
+
+bool DownloadFile(const std::wstring& file_name, const std::wstring& url,
+                  const std::wstring& folder, const DownloadLimits& limits) {
+  const std::wstring target = folder + file_name;
+  const std::wstring temp = target + L".tmp";
+  Transfer transfer;
+  transfer.temp_name = platform::ToFsName(temp);
+  transfer.max_bytes = limits.max_bytes;
+  if (!ReceiveBody(url, transfer, limits)) return false;
+  if (platform::PathExists(target) && !platform::DeleteFileAt(target)) return false;
+  return platform::MoveFileTo(temp, target);
+}
+
+bool CheckConnection(const std::wstring& url, const DownloadLimits& limits) {
+  CurlHandle curl = NewHandle();
+  if (!curl) return false;
+  SetCommonOptions(curl.get(), ToUtf8(url), limits);
+  curl_easy_setopt(curl.get(), CURLOPT_CONNECT_ONLY, 1L);
+  return curl_easy_perform(curl.get()) == CURLE_OK;
+}

@@ -1,0 +1,32 @@
+// The update sequence's network client: the connection check and the
+// download of one URL into a file. Blocking; safe on any thread, one transfer
+// per call.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// Bounds that keep a transfer from hanging the update thread forever or
+// filling the disk. The defaults are the program's; tests shorten the times.
+struct DownloadLimits {
+  long connect_timeout_seconds = 30;  // the connection (and TLS handshake) must be made by then
+  long stall_timeout_seconds = 60;    // a transfer that receives no bytes this long fails
+  long max_redirects = 5;             // redirects followed at most
+  std::int64_t max_bytes = -1;        // a longer body fails; negative: no limit
+};
+
+// Fetches `url` with a GET that bypasses caches and stores the body as
+// `folder` + `file_name` (`folder` ends with a separator). The body goes to
+// that path + ".tmp" first; only after a complete transfer with status 200 is
+// an existing target removed and the temporary file renamed into place.
+// Returns true when the body is stored under the target path. On false the
+// target is untouched, except when the rename failed after the old target
+// was removed; a partial or complete temporary file may be left. Only http
+// and https URLs are fetched; HTTPS certificates are verified.
+bool DownloadFile(const std::wstring& file_name, const std::wstring& url,
+                  const std::wstring& folder, const DownloadLimits& limits = DownloadLimits());
+
+// Connects to the host of `url` (scheme and host, optionally a port) without
+// sending a request; for https the TLS handshake, certificate check included,
+// is part of it. True when the connection could be made.
+bool CheckConnection(const std::wstring& url, const DownloadLimits& limits = DownloadLimits());

@@ -1,0 +1,73 @@
+// Reading the update manifest with TinyXML, by position.
+#include "update/manifest.h"
+
+#include <tinyxml.h>
+
+#include "update/versions.h"
+#include "util/text.h"
+
+namespace {
+
+constexpr int kItemValues = 6;
+
+// The first six attribute values of an item, or no result when it has fewer.
+std::optional<ManifestItem> ReadItem(const TiXmlElement& element) {
+  const char* values[kItemValues] = {};
+  const TiXmlAttribute* attribute = element.FirstAttribute();
+  for (int i = 0; i < kItemValues; ++i, attribute = attribute->Next()) {
+    if (attribute == nullptr) return std::nullopt;
+    values[i] = attribute->Value();
+  }
+  ManifestItem item;
+  item.file_name = AnsiToWide(values[0]);
+  item.md5 = AnsiToWide(values[1]);
+  item.folder = AnsiToWide(values[2]);
+  item.size = ReadLeadingInt64(values[3]);
+  item.url = AnsiToWide(values[4]);
+  item.kind = AnsiToWide(values[5]);
+  return item;
+}
+
+std::optional<UpdateManifest> ReadDocument(const TiXmlDocument& document) {
+  if (document.Error()) return std::nullopt;
+  const TiXmlElement* root = document.RootElement();
+  if (root == nullptr || root->FirstAttribute() == nullptr) return std::nullopt;
+  UpdateManifest manifest;
+  manifest.version = AnsiToWide(root->FirstAttribute()->Value());
+  for (const TiXmlElement* element = root->FirstChildElement(); element != nullptr;
+       element = element->NextSiblingElement()) {
+    std::optional<ManifestItem> item = ReadItem(*element);
+    if (!item) return std::nullopt;
+    manifest.items.push_back(std::move(*item));
+  }
+  return manifest;
+}
+
+bool IsSeparator(wchar_t c) { return c == L'/' || c == L'\\'; }
+
+}  // namespace
+
+std::optional<UpdateManifest> LoadManifest(const std::wstring& path) {
+  TiXmlDocument document;
+  if (!document.LoadFile(WideToFsName(path).c_str())) return std::nullopt;
+  return ReadDocument(document);
+}
+
+std::optional<UpdateManifest> ParseManifest(const std::string& text) {
+  TiXmlDocument document;
+  document.Parse(text.c_str());
+  return ReadDocument(document);
+}
+
+bool IsContainedName(const std::wstring& name) {
+  if (!name.empty() && IsSeparator(name[0])) return false;
+  if (name.size() >= 2 && name[1] == L':') return false;
+  std::size_t start = 0;
+  while (start <= name.size()) {
+    std::size_t end = start;
+    while (end < name.size() && !IsSeparator(name[end])) ++end;
+    if (name.compare(start, end - start, L"..") == 0) return false;
+    start = end + 1;
+  }
+  return true;
+}

@@ -1,0 +1,71 @@
+// One manifest item: stage, verify, install.
+#include "update/update_item.h"
+
+#include <cctype>
+#include <filesystem>
+#include <system_error>
+
+#include "app/shared_values.h"
+#include "platform/fs.h"
+#include "update/file_utils.h"
+#include "update/update_sequence.h"
+#include "util/md5.h"
+#include "util/zip.h"
+
+namespace {
+
+constexpr wchar_t kKindPackage[] = L"package";
+constexpr wchar_t kKindMain[] = L"main";
+constexpr wchar_t kUnpackFolder[] = L"Data";
+
+// Upper-case hexadecimal digest of the staged file; empty when it cannot be read.
+std::wstring StagedDigest(const std::wstring& staged) {
+  const std::string digest = MD5File(platform::ToFsName(staged)).value_or(std::string());
+  std::wstring upper;
+  for (const char c : digest) upper += static_cast<wchar_t>(std::toupper(static_cast<unsigned char>(c)));
+  return upper;
+}
+
+// The swap executable must be startable by the restart.
+bool MakeExecutable(const std::wstring& path) {
+  namespace fs = std::filesystem;
+  std::error_code error;
+  fs::permissions(platform::ToFsName(path),
+                  fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec,
+                  fs::perm_options::add, error);
+  return !error;
+}
+
+bool InstallStaged(const ManifestItem& item, const std::wstring& staged) {
+  if (item.kind == kKindPackage) {
+    if (!UnzipArchive(staged, g_strAppDir + kUnpackFolder)) return false;
+  } else if (item.kind == kKindMain) {
+    if (!platform::CopyFileTo(staged, g_strExeSwapPath, true)) return false;
+    if (!MakeExecutable(g_strExeSwapPath)) return false;
+    g_bExeUpdated = 1;
+  } else {
+    // The target folder is not created: a folder value must name an existing one.
+    if (!platform::CopyFileTo(staged, g_strAppDir + item.folder + item.file_name, true)) {
+      return false;
+    }
+  }
+  platform::DeleteFileAt(staged);
+  return true;
+}
+
+}  // namespace
+
+bool InstallItem(const ManifestItem& item, const std::wstring& staging_root,
+                 const DownloadLimits& limits) {
+  if (!IsContainedName(item.file_name) || !IsContainedName(item.folder)) return false;
+  const std::wstring folder = staging_root + item.folder + platform::kPathSeparator;
+  if (!platform::PathExists(folder)) MakeFolderPath(platform::ToFsName(folder));
+  DownloadLimits item_limits = limits;
+  item_limits.max_bytes = item.size < 0 ? 0 : item.size;
+  if (!DownloadFile(item.file_name, item.url, folder, item_limits)) return false;
+  const std::wstring staged = folder + item.file_name;
+  if (!platform::PathExists(staged)) return false;
+  if (StagedDigest(staged) != item.md5) return false;
+  if (GetFileLength(staged) != item.size) return false;
+  return InstallStaged(item, staged);
+}

@@ -1,0 +1,89 @@
+// The update check sequence, run once per program start on the update thread.
+#include "update/update_sequence.h"
+
+#include <cstdlib>
+#include <optional>
+
+#include "app/main_window_link.h"
+#include "app/shared_values.h"
+#include "platform/fs.h"
+#include "platform/ini.h"
+#include "update/file_utils.h"
+#include "update/manifest.h"
+#include "update/update_item.h"
+#include "update/update_thread.h"
+#include "update/versions.h"
+
+int g_bExeUpdated = 0;
+
+namespace {
+
+constexpr wchar_t kManifestName[] = L"update.xml";
+constexpr wchar_t kManifestUrlPath[] = L"/Public/ebag/client/update/update.xml";
+constexpr wchar_t kRestartText[] = L"程序更新需要重新启动！";
+constexpr wchar_t kRestartCaptionSuffix[] = L" - 更新升级";
+
+std::wstring ContentFolder() { return g_strAppDir + g_strDataDir; }
+std::wstring StagingRoot() { return ContentFolder() + L"/update/"; }
+
+// Every item in document order; stops at the first that fails. True only
+// when there was at least one item and all of them were installed.
+bool InstallItems(const UpdateManifest& manifest, const DownloadLimits& limits) {
+  bool complete = false;
+  for (const ManifestItem& item : manifest.items) {
+    complete = InstallItem(item, StagingRoot(), limits);
+    if (!complete) break;
+  }
+  return complete;
+}
+
+// Tells the user, arranges for the swap executable to start at exit, and
+// closes the window (which, with a book open, only returns to the main page).
+void RequestRestart() {
+  MainWindowLink* window = g_hMainWnd;
+  if (window != nullptr) {
+    window->ShowMessageBox(kRestartText, g_strProductName + kRestartCaptionSuffix,
+                           MainWindowLink::Icon::kInformation);
+  }
+  if (void (*hook)() = GetSwapExeAtExitHook()) std::atexit(hook);
+  if (window != nullptr) window->SendCancel();
+}
+
+UpdateOutcome ApplyManifest(const std::wstring& manifest_path, const DownloadLimits& limits) {
+  const std::optional<UpdateManifest> manifest = LoadManifest(manifest_path);
+  if (!manifest) return UpdateOutcome::kUnreadableManifest;
+  if (CompareVersions(g_strLastUpdate, manifest->version) != -1) return UpdateOutcome::kNotNewer;
+  if (!InstallItems(*manifest, limits)) return UpdateOutcome::kIncomplete;
+  DeleteFolderTree(StagingRoot());
+  platform::WritePrivateProfileString(L"Base", L"LastUpdate", manifest->version, g_strConfigPath);
+  if (g_bExeUpdated == 1) RequestRestart();
+  return UpdateOutcome::kCompleted;
+}
+
+UpdateOutcome RunSequence(const DownloadLimits& limits) {
+  if (!CheckConnection(g_strServerUrl, limits)) return UpdateOutcome::kNoConnection;
+  if (!platform::PathExists(ContentFolder())) MakeFolderPath(platform::ToFsName(ContentFolder()));
+  DownloadLimits manifest_limits = limits;
+  manifest_limits.max_bytes = kManifestMaxBytes;
+  const std::wstring folder = ContentFolder() + platform::kPathSeparator;
+  DownloadFile(kManifestName, g_strServerUrl + kManifestUrlPath, folder, manifest_limits);
+  // A manifest left by an interrupted earlier run is processed as well.
+  const std::wstring manifest_path = folder + kManifestName;
+  if (!platform::PathExists(manifest_path)) return UpdateOutcome::kNoManifest;
+  const UpdateOutcome outcome = ApplyManifest(manifest_path, limits);
+  platform::DeleteFileAt(manifest_path);
+  return outcome;
+}
+
+}  // namespace
+
+UpdateOutcome RunUpdate(const DownloadLimits& limits) {
+  try {
+    return RunSequence(limits);
+  } catch (...) {
+    // Out of memory or a library failure: the next start tries again.
+    return UpdateOutcome::kIncomplete;
+  }
+}
+
+void UpdateThread() { RunUpdate(DownloadLimits()); }

@@ -1,0 +1,31 @@
+// The update check sequence: connection check, manifest, download, verify and
+// install every item, record the version, and ask for a restart when a new
+// executable was installed. Runs on the update thread and reads the shared
+// values of the start, which are set before it starts.
+#pragma once
+
+#include "update/downloader.h"
+
+// Largest manifest that is accepted; a longer one fails its download.
+inline constexpr std::int64_t kManifestMaxBytes = 4 * 1024 * 1024;
+
+// Set to 1 when an item of kind "main" was installed in this process; read
+// after the item loop. Update thread only.
+extern int g_bExeUpdated;
+
+// How a run ended (for tests; the thread itself ignores it).
+enum class UpdateOutcome {
+  kNoConnection,        // the server could not be reached; nothing changed
+  kNoManifest,          // no manifest was fetched and none was left over
+  kUnreadableManifest,  // the manifest was unusable; it was deleted
+  kNotNewer,            // LastUpdate is equal or newer; the manifest was deleted
+  kIncomplete,          // no item, or an item failed; nothing was recorded
+  kCompleted,           // every item installed and LastUpdate written
+};
+
+// One pass of the sequence with the given transfer bounds (their max_bytes
+// is ignored: each download gets its own). No exception escapes.
+UpdateOutcome RunUpdate(const DownloadLimits& limits = DownloadLimits());
+
+// The thread procedure: RunUpdate with the program's bounds.
+void UpdateThread();
