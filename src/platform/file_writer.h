@@ -1,0 +1,59 @@
+// Writing a file so that a reader never sees it half written: the bytes go to
+// a temporary file beside its final place, which is renamed over the final
+// path only when complete. Safe on any thread; one FileWriter per thread.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+
+namespace platform {
+
+// A wall-clock time in the local time zone (month 1-12, day 1-31).
+struct LocalTime {
+  int year = 1980;
+  int month = 1;
+  int day = 1;
+  int hour = 0;
+  int minute = 0;
+  int second = 0;
+};
+
+class FileWriter {
+ public:
+  FileWriter() = default;
+  // Removes the temporary file unless it was committed.
+  ~FileWriter();
+  FileWriter(const FileWriter&) = delete;
+  FileWriter& operator=(const FileWriter&) = delete;
+
+  // Creates a new, empty temporary file inside `folder`, which must exist.
+  // False when it cannot be created.
+  bool Create(const std::wstring& folder);
+  // Writes all `size` bytes. False on any failure, a short write included.
+  bool Write(const char* data, std::size_t size);
+  // Sets the file's last-access and last-write times (and its creation time
+  // where the platform keeps one) to `time`, read as local time.
+  bool SetTimes(const LocalTime& time);
+  // Closes the temporary file and renames it to `path`, replacing a file
+  // there. False on failure; the temporary file is removed then.
+  bool Commit(const std::wstring& path);
+  // Closes and removes the temporary file. Harmless when there is none.
+  void Discard();
+
+ private:
+  int m_fd = -1;
+  std::string m_temp_name;  // file-system name of the temporary file
+};
+
+// True when a file may be created or replaced at `path`: nothing is there,
+// or a regular file that carries write permission. A file without any write
+// permission bit counts as read-only even for a privileged process, as a
+// read-only attribute would.
+bool CanReplaceFile(const std::wstring& path);
+
+// Last-write time of the object at `path`, as local time; none when it
+// cannot be read.
+std::optional<LocalTime> FileLocalTime(const std::wstring& path);
+
+}  // namespace platform

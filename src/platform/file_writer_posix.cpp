@@ -1,0 +1,121 @@
+// POSIX implementation of the temporary-file writer.
+#include "platform/file_writer.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <ctime>
+
+#include "platform/fs.h"
+
+namespace platform {
+namespace {
+
+constexpr int kMaxNameAttempts = 100;
+
+// A name no other writer of this process uses at the same time; O_EXCL
+// settles clashes with other processes.
+std::string NextTempLeaf() {
+  static std::atomic<unsigned long> counter{0};
+  unsigned long n = counter.fetch_add(1, std::memory_order_relaxed);
+  return ".quillory-" + std::to_string(getpid()) + "-" + std::to_string(n) + ".part";
+}
+
+bool WriteAll(int fd, const char* data, std::size_t size) {
+  while (size > 0) {
+    ssize_t n = write(fd, data, size);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    data += n;
+    size -= static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+}  // namespace
+
+FileWriter::~FileWriter() { Discard(); }
+
+bool FileWriter::Create(const std::wstring& folder) {
+  Discard();
+  std::string base = ToFsName(folder);
+  if (!base.empty() && base.back() != '/') base += '/';
+  for (int attempt = 0; attempt < kMaxNameAttempts; ++attempt) {
+    std::string name = base + NextTempLeaf();
+    // 0666 lets the process's umask decide, as for any newly created file.
+    int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0) {
+      m_fd = fd;
+      m_temp_name = name;
+      return true;
+    }
+    if (errno != EEXIST) return false;
+  }
+  return false;
+}
+
+bool FileWriter::Write(const char* data, std::size_t size) {
+  return m_fd >= 0 && WriteAll(m_fd, data, size);
+}
+
+bool FileWriter::SetTimes(const LocalTime& time) {
+  if (m_fd < 0) return false;
+  std::tm parts{};
+  parts.tm_year = time.year - 1900;
+  parts.tm_mon = time.month - 1;
+  parts.tm_mday = time.day;
+  parts.tm_hour = time.hour;
+  parts.tm_min = time.minute;
+  parts.tm_sec = time.second;
+  parts.tm_isdst = -1;  // let the zone's rules decide, as a local file time does
+  std::time_t seconds = std::mktime(&parts);
+  if (seconds == static_cast<std::time_t>(-1)) return false;
+  struct timespec times[2] = {{seconds, 0}, {seconds, 0}};
+  return futimens(m_fd, times) == 0;
+}
+
+bool FileWriter::Commit(const std::wstring& path) {
+  if (m_fd < 0) return false;
+  int fd = m_fd;
+  m_fd = -1;
+  bool ok = close(fd) == 0 && rename(m_temp_name.c_str(), ToFsName(path).c_str()) == 0;
+  if (!ok) unlink(m_temp_name.c_str());
+  m_temp_name.clear();
+  return ok;
+}
+
+void FileWriter::Discard() {
+  if (m_fd >= 0) {
+    close(m_fd);
+    m_fd = -1;
+  }
+  if (!m_temp_name.empty()) {
+    unlink(m_temp_name.c_str());
+    m_temp_name.clear();
+  }
+}
+
+bool CanReplaceFile(const std::wstring& path) {
+  std::string name = ToFsName(path);
+  struct stat info {};
+  if (lstat(name.c_str(), &info) != 0) return errno == ENOENT;
+  if (S_ISDIR(info.st_mode)) return false;
+  // A link is replaced itself, never written through.
+  if (S_ISLNK(info.st_mode)) return true;
+  if ((info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) return false;
+  return access(name.c_str(), W_OK) == 0;
+}
+
+std::optional<LocalTime> FileLocalTime(const std::wstring& path) {
+  struct stat info {};
+  if (stat(ToFsName(path).c_str(), &info) != 0) return std::nullopt;
+  std::tm parts{};
+  if (localtime_r(&info.st_mtime, &parts) == nullptr) return std::nullopt;
+  return LocalTime{parts.tm_year + 1900, parts.tm_mon + 1, parts.tm_mday,
+                   parts.tm_hour,        parts.tm_min,     parts.tm_sec};
+}
+
+}  // namespace platform

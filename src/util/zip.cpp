@@ -1,0 +1,70 @@
+// Zip extraction: the walk over the archive's entries.
+#include "util/zip.h"
+
+#include <minizip/unzip.h>
+
+#include "platform/fs.h"
+#include "util/zip_entry.h"
+
+namespace {
+
+// Closes the archive (and an entry left open) on every path out.
+class ArchiveCloser {
+ public:
+  explicit ArchiveCloser(unzFile archive) : m_archive(archive) {}
+  ~ArchiveCloser() { unzClose(m_archive); }
+  ArchiveCloser(const ArchiveCloser&) = delete;
+  ArchiveCloser& operator=(const ArchiveCloser&) = delete;
+
+ private:
+  unzFile m_archive;
+};
+
+// Looks at every entry before anything is written: one name that would lead
+// out of the target folder, cannot be decoded or is too long, or one entry
+// whose method or encryption cannot be unpacked, fails the whole archive with nothing
+// written. Leaves the archive at its first entry.
+bool CheckAllEntries(unzFile archive, ZPOS64_T count) {
+  if (unzGoToFirstFile(archive) != UNZ_OK) return false;
+  for (ZPOS64_T i = 0; i < count; ++i) {
+    std::optional<EntryInfo> info = ReadEntryInfo(archive);
+    if (!info || !IsSupportedEntry(info->raw)) return false;
+    if (i + 1 < count && unzGoToNextFile(archive) != UNZ_OK) return false;
+  }
+  return unzGoToFirstFile(archive) == UNZ_OK;
+}
+
+std::wstring WithTrailingSeparator(std::wstring folder) {
+  if (!folder.empty() && folder.back() != L'/' && folder.back() != L'\\') {
+    folder += platform::kPathSeparator;
+  }
+  return folder;
+}
+
+bool UnzipAllEntries(unzFile archive, const std::wstring& target_folder) {
+  unz_global_info64 global{};
+  if (unzGetGlobalInfo64(archive, &global) != UNZ_OK) return false;
+  ZPOS64_T count = global.number_entry;
+  if (count == 0) return true;
+  if (!CheckAllEntries(archive, count)) return false;
+  std::wstring target = WithTrailingSeparator(target_folder);
+  for (ZPOS64_T i = 0; i < count; ++i) {
+    if (!UnzipCurrentEntry(archive, target)) return false;
+    if (i + 1 < count && unzGoToNextFile(archive) != UNZ_OK) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool UnzipArchive(const std::wstring& archive_path, const std::wstring& target_folder) {
+  try {
+    unzFile archive = unzOpen64(platform::ToFsName(archive_path).c_str());
+    if (archive == nullptr) return false;
+    ArchiveCloser closer(archive);
+    return UnzipAllEntries(archive, target_folder);
+  } catch (...) {
+    // Out of memory while building paths: the archive is not unpacked.
+    return false;
+  }
+}
