@@ -103,20 +103,20 @@ INSTANTIATE_TEST_SUITE_P(
                     }},
         LeftOutCase{"EmptyFile",
                     [](const std::filesystem::path& dir) {
-                      ProgramFolderTest::WriteBytes(dir / "pro.xml", "");
+                      WriteBytes(dir / "pro.xml", "");
                     }},
         LeftOutCase{"DoesNotParse",
                     [](const std::filesystem::path& dir) {
-                      ProgramFolderTest::WriteBytes(dir / "pro.xml", "<Product id=\"2\"><Open>");
+                      WriteBytes(dir / "pro.xml", "<Product id=\"2\"><Open>");
                     }},
         LeftOutCase{"DeclarationAndCommentOnly",
                     [](const std::filesystem::path& dir) {
-                      ProgramFolderTest::WriteBytes(
+                      WriteBytes(
                           dir / "pro.xml", "<?xml version=\"1.0\"?>\n<!-- nothing here -->\n");
                     }},
         LeftOutCase{"DescriptionInASubfolderOnly",
                     [](const std::filesystem::path& dir) {
-                      ProgramFolderTest::WriteBytes(dir / "inner" / "pro.xml", "<P n=\"x\" />");
+                      WriteBytes(dir / "inner" / "pro.xml", "<P n=\"x\" />");
                     }}),
     [](const ::testing::TestParamInfo<LeftOutCase>& info) { return info.param.name; });
 

@@ -13,6 +13,16 @@
 
 #include "app/shared_values.h"
 
+// Writes a file whole, creating its folders.
+inline void WriteBytes(const std::filesystem::path& path, const std::string& bytes) {
+  std::filesystem::create_directories(path.parent_path());
+  std::ofstream(path, std::ios::binary) << bytes;
+}
+inline std::string ReadBytes(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
 class ProgramFolderTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -38,15 +48,6 @@ class ProgramFolderTest : public ::testing::Test {
 
   std::filesystem::path Content() const { return root_ / "Data"; }
   std::filesystem::path ConfigFile() const { return root_ / "config.ini"; }
-
-  static void WriteBytes(const std::filesystem::path& path, const std::string& bytes) {
-    std::filesystem::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary) << bytes;
-  }
-  static std::string ReadBytes(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  }
 
   std::filesystem::path root_;
 };
