@@ -1,1 +1,68 @@
-// placeholder: replaced by the module's implementation
+// The start sequence: swap start, feature control, socket layer, single
+// instance, then the window.
+#include "app/main_app.h"
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "app/main_dlg.h"
+#include "app/shared_values.h"
+#include "app/swap_rules.h"
+#include "platform/feature_control.h"
+#include "platform/fs.h"
+#include "platform/main_loop.h"
+#include "platform/message_box.h"
+#include "platform/single_instance.h"
+#include "platform/socket_layer.h"
+
+namespace {
+
+std::wstring BaseName(const std::wstring& path) {
+  return std::filesystem::path(path).stem().wstring();
+}
+
+// A later start asked us to come forward: only a window carrying the mark answers.
+void ActivateRunningWindow() {
+  if (CMainDlg* dialog = CMainDlg::Current()) dialog->Activate();
+}
+
+}  // namespace
+
+bool CMainApp::InitInstance() {
+  const std::wstring exe_path = platform::ExecutablePath();
+  g_strExeSwapPath = exe_path;
+  g_strExePath = g_strExeSwapPath;
+
+  if (IsSwapStart(g_strExePath, platform::kExeSuffix)) {
+    g_strExeSwapPath = SwapPartnerPath(g_strExePath, platform::kExeSuffix, true);
+    platform::CopyFileTo(g_strExePath, g_strExeSwapPath, true);
+    std::atexit(RunSwapExeAtExit);
+    return false;
+  }
+
+  g_strExeSwapPath = SwapPartnerPath(g_strExePath, platform::kExeSuffix, false);
+  platform::DeleteFileAt(g_strExeSwapPath);  // the running executable itself is refused
+
+  platform::WriteFeatureControl(L"FEATURE_BROWSER_EMULATION", 8000,
+                                BaseName(g_strExePath) + platform::kExeSuffix);
+
+  if (!platform::InitSocketLayer()) {
+    platform::ShowMessageBox(L"Windows 套接字初始化失败。", BaseName(g_strExePath),
+                             platform::MessageIcon::kWarning);
+    return false;
+  }
+
+  if (!platform::AcquireInstanceLock(g_strProductName)) {
+    platform::RequestActivation(g_strProductName);
+    return false;
+  }
+  platform::ListenForActivation(g_strProductName,
+                                [] { platform::PostToMainThread(ActivateRunningWindow); });
+
+  InitServerUrl();
+  {
+    CMainDlg dialog(m_bAutomation);
+    dialog.DoModal();
+  }
+  return false;
+}

@@ -1,0 +1,163 @@
+// The host window's lifecycle: initialisation, the message filter and close
+// requests.
+#include "app/main_dlg.h"
+
+#include "app/shared_values.h"
+#include "app/swap_rules.h"
+#include "platform/fs.h"
+#include "platform/main_loop.h"
+#include "platform/message_box.h"
+#include "server/server.h"
+#include "update/update_thread.h"
+
+namespace {
+
+constexpr const wchar_t* kMissingFilesText = L"缺少必要的文件！请重新安装程序！";
+constexpr const wchar_t* kStartFailedText =
+    L"出现意外错误，程序无法启动！\r\n请重新运行程序！\r\n如果该问题反复出现，请联系客服获取帮助！";
+constexpr const wchar_t* kErrorCaptionSuffix = L" - 程序错误";
+// The page gets a moment to start loading before the update thread competes with it.
+constexpr unsigned kStartPauseMs = 300;
+
+CMainDlg* g_current = nullptr;
+
+std::wstring ContentUrl(const wchar_t* page) {
+  return L"http://localhost:" + g_strPort + L"/000000/" + page;
+}
+
+}  // namespace
+
+CMainDlg::CMainDlg(bool automation) : m_bAutomation(automation) {}
+
+CMainDlg::~CMainDlg() {
+  if (g_current == this) g_current = nullptr;
+}
+
+CMainDlg* CMainDlg::Current() { return g_current; }
+
+int CMainDlg::DoModal() {
+  if (!platform::InitGui()) return -1;
+  platform::WebWindowOptions options;
+  options.title = g_strProductName;
+  options.client_width = kClientWidth;
+  options.client_height = kClientHeight;
+  options.automation = m_bAutomation;
+  m_window = platform::WebWindow::Create(options, *this);
+  if (!m_window) return -1;
+  g_current = this;
+  OnInitDialog();
+  platform::RunMainLoop();
+  m_bEnded = true;
+  g_current = nullptr;
+  m_window.reset();
+  return 0;
+}
+
+bool CMainDlg::OnInitDialog() {
+  m_window->SetMark(true);
+  g_hMainWnd = this;
+  ComputeStartValues();
+  m_window->SetDeveloperMode(g_bDevMode);
+  m_window->Navigate(L"about:blank");
+  if (!platform::PathExists(g_strAppDir + g_strDataDir + L"/000000")) {
+    FailStart(kMissingFilesText);
+    return true;
+  }
+  g_strVersion = GetFileVersionString(L"");
+  if (StartServer() != 0) {
+    FailStart(kStartFailedText);
+    return true;
+  }
+  m_window->Navigate(ContentUrl(L"kvr_entrance.html"));
+  // A timer rather than a blocked thread: the engine needs this thread to load the page.
+  platform::PostDelayed(kStartPauseMs, [] {
+    if (g_current != nullptr && !g_current->m_bEnded) g_current->FinishStart();
+  });
+  return true;
+}
+
+void CMainDlg::FinishStart() {
+  ReadLastUpdate();
+  SetSwapExeAtExitHook(RunSwapExeAtExit);
+  StartUpdateThread();
+}
+
+void CMainDlg::FailStart(const std::wstring& text) {
+  platform::ShowMessageBox(text, g_strProductName + kErrorCaptionSuffix,
+                           platform::MessageIcon::kError);
+  StopServer();
+  m_window->SetMark(false);
+  platform::QuitMainLoop();
+}
+
+void CMainDlg::EndWindow() {
+  StopServer();
+  m_window->SetMark(false);
+  m_bEnded = true;
+  platform::QuitMainLoop();
+}
+
+void CMainDlg::OnOK() { RunPageScript(L"SetFun('enter');"); }
+
+void CMainDlg::OnCancel() {
+  if (m_bEnded) return;
+  if (g_bInBook) {
+    EnterWindowedMode(false);
+    Navigate(ContentUrl(L"kvr_main.html"));
+    g_strBookKey.clear();
+    g_bInBook = false;
+    return;
+  }
+  EndWindow();
+}
+
+long CMainDlg::OnUnzPkgResult(bool ok) {
+  RunPageScript(ok ? L"SetUnzPkg(1);" : L"SetUnzPkg(0);");
+  return 0;
+}
+
+void CMainDlg::Activate() {
+  if (m_window && m_window->HasMark()) m_window->Present();
+}
+
+bool CMainDlg::OnKeyDown(platform::Key key) {
+  using platform::Key;
+  switch (key) {
+    case Key::kShift:
+      g_bShiftDown = true;
+      return true;
+    case Key::kEnter:
+      OnOK();
+      return true;
+    case Key::kEscape:
+      OnCancel();
+      return true;
+    case Key::kF5:
+      if (g_bDevMode) m_window->Reload();
+      return g_bDevMode;
+    case Key::kF8:
+      if (g_bDevMode) EnterReadingMode();
+      return g_bDevMode;
+    case Key::kF9:
+      if (g_bDevMode) EnterWindowedMode(false);
+      return g_bDevMode;
+    default:
+      return false;
+  }
+}
+
+bool CMainDlg::OnButtonDown(platform::MouseButton button, bool repeated) {
+  if (button == platform::MouseButton::kRight) return true;
+  if (button == platform::MouseButton::kLeft && !repeated && g_bShiftDown) {
+    g_bShiftDown = false;
+    return true;
+  }
+  return false;
+}
+
+void CMainDlg::OnCloseRequest() { OnCancel(); }
+
+// The automation session is over: the window ends whatever the page shows.
+void CMainDlg::OnViewClosed() {
+  if (!m_bEnded) EndWindow();
+}
