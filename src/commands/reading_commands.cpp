@@ -1,5 +1,8 @@
 #include "commands/reading_commands.h"
 
+#include <algorithm>
+#include <iterator>
+
 #include "app/shared_values.h"
 #include "commands/command_host.h"
 #include "platform/fs.h"
@@ -10,6 +13,17 @@ namespace {
 
 bool IsSeparator(wchar_t c) { return c == L'/' || c == L'\\'; }
 
+// What a character becomes inside a single-quoted script string literal,
+// when it cannot stand there as itself.
+struct ScriptEscape {
+  wchar_t character;
+  const wchar_t* text;
+};
+constexpr ScriptEscape kScriptEscapes[] = {
+    {L'\\', L"\\\\"}, {L'\'', L"\\'"},         {L'\r', L"\\r"},
+    {L'\n', L"\\n"},  {L'\u2028', L"\\u2028"}, {L'\u2029', L"\\u2029"},
+};
+
 // Escapes a value for a single-quoted script string literal, so that the
 // page's string holds exactly the value: a folder with an apostrophe or a
 // line break must not end the literal or the statement.
@@ -17,14 +31,13 @@ std::wstring EscapeForScriptString(const std::wstring& text) {
   std::wstring escaped;
   escaped.reserve(text.size() + 8);
   for (wchar_t c : text) {
-    switch (c) {
-      case L'\\': escaped += L"\\\\"; break;
-      case L'\'': escaped += L"\\'"; break;
-      case L'\r': escaped += L"\\r"; break;
-      case L'\n': escaped += L"\\n"; break;
-      case L'\u2028': escaped += L"\\u2028"; break;
-      case L'\u2029': escaped += L"\\u2029"; break;
-      default: escaped += c;
+    const ScriptEscape* found =
+        std::find_if(std::begin(kScriptEscapes), std::end(kScriptEscapes),
+                     [c](const ScriptEscape& e) { return e.character == c; });
+    if (found != std::end(kScriptEscapes)) {
+      escaped += found->text;
+    } else {
+      escaped += c;
     }
   }
   return escaped;

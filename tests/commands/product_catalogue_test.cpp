@@ -1,4 +1,6 @@
 // The product catalogue over real folders and real pro.xml files.
+#include "commands/product_catalogue.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -6,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "commands/product_catalogue.h"
 #include "fake_command_host.h"
 #include "program_folder_fixture.h"
 
@@ -52,9 +53,10 @@ TEST_F(ProductCatalogueTest, ListsProductsInCaseInsensitiveNameOrder) {
 }
 
 TEST_F(ProductCatalogueTest, CopiesOnlyTheFirstElementWithItsWholeSubtree) {
-  WriteProduct("7", "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!-- made by hand -->\n"
-                    "<Product id=\"7\" name=\"Maths\"><Book title=\"One\">Text</Book><Cover/>"
-                    "</Product>\n<Second id=\"8\"/>\n");
+  WriteProduct("7",
+               "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!-- made by hand -->\n"
+               "<Product id=\"7\" name=\"Maths\"><Book title=\"One\">Text</Book><Cover/>"
+               "</Product>\n<Second id=\"8\"/>\n");
 
   EXPECT_EQ(RunAndReadList(), ListOf("    <Product id=\"7\" name=\"Maths\">\n"
                                      "        <Book title=\"One\">Text</Book>\n"
@@ -64,9 +66,10 @@ TEST_F(ProductCatalogueTest, CopiesOnlyTheFirstElementWithItsWholeSubtree) {
 
 TEST_F(ProductCatalogueTest, CopiesNonAsciiBytesUnchanged) {
   // UTF-8 with a declaration, and code-page (GBK) bytes without one.
-  WriteProduct("1", "<?xml version=\"1.0\" encoding=\"UTF-8\"?>"
-                    "<\xE4\xBA\xA7\xE5\x93\x81 \xE5\x90\x8D=\"\xE6\x95\xB0\xE5\xAD\xA6\">"
-                    "\xE4\xB8\x83\xE5\xB9\xB4\xE7\xBA\xA7</\xE4\xBA\xA7\xE5\x93\x81>");
+  WriteProduct("1",
+               "<?xml version=\"1.0\" encoding=\"UTF-8\"?>"
+               "<\xE4\xBA\xA7\xE5\x93\x81 \xE5\x90\x8D=\"\xE6\x95\xB0\xE5\xAD\xA6\">"
+               "\xE4\xB8\x83\xE5\xB9\xB4\xE7\xBA\xA7</\xE4\xBA\xA7\xE5\x93\x81>");
   WriteProduct("2", "<Product name=\"\xCA\xFD\xD1\xA7\">\xC6\xDF\xC4\xEA\xBC\xB6</Product>");
 
   EXPECT_EQ(RunAndReadList(),
@@ -96,28 +99,27 @@ TEST_P(ProductLeftOutTest, LeavesTheProductOutWithoutProgressCall) {
 
 INSTANTIATE_TEST_SUITE_P(
     Spoilt, ProductLeftOutTest,
-    ::testing::Values(
-        LeftOutCase{"FolderNamedProXml",
-                    [](const std::filesystem::path& dir) {
-                      std::filesystem::create_directories(dir / "pro.xml");
-                    }},
-        LeftOutCase{"EmptyFile",
-                    [](const std::filesystem::path& dir) {
-                      WriteBytes(dir / "pro.xml", "");
-                    }},
-        LeftOutCase{"DoesNotParse",
-                    [](const std::filesystem::path& dir) {
-                      WriteBytes(dir / "pro.xml", "<Product id=\"2\"><Open>");
-                    }},
-        LeftOutCase{"DeclarationAndCommentOnly",
-                    [](const std::filesystem::path& dir) {
-                      WriteBytes(
-                          dir / "pro.xml", "<?xml version=\"1.0\"?>\n<!-- nothing here -->\n");
-                    }},
-        LeftOutCase{"DescriptionInASubfolderOnly",
-                    [](const std::filesystem::path& dir) {
-                      WriteBytes(dir / "inner" / "pro.xml", "<P n=\"x\" />");
-                    }}),
+    ::testing::Values(LeftOutCase{"FolderNamedProXml",
+                                  [](const std::filesystem::path& dir) {
+                                    std::filesystem::create_directories(dir / "pro.xml");
+                                  }},
+                      LeftOutCase{"EmptyFile",
+                                  [](const std::filesystem::path& dir) {
+                                    WriteBytes(dir / "pro.xml", "");
+                                  }},
+                      LeftOutCase{"DoesNotParse",
+                                  [](const std::filesystem::path& dir) {
+                                    WriteBytes(dir / "pro.xml", "<Product id=\"2\"><Open>");
+                                  }},
+                      LeftOutCase{"DeclarationAndCommentOnly",
+                                  [](const std::filesystem::path& dir) {
+                                    WriteBytes(dir / "pro.xml",
+                                               "<?xml version=\"1.0\"?>\n<!-- nothing here -->\n");
+                                  }},
+                      LeftOutCase{"DescriptionInASubfolderOnly",
+                                  [](const std::filesystem::path& dir) {
+                                    WriteBytes(dir / "inner" / "pro.xml", "<P n=\"x\" />");
+                                  }}),
     [](const ::testing::TestParamInfo<LeftOutCase>& info) { return info.param.name; });
 
 TEST_F(ProductCatalogueTest, IgnoresPlainFilesInTheContentFolder) {

@@ -1,4 +1,6 @@
 // The reading commands against a recording host and a real config.ini.
+#include "commands/reading_commands.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -8,7 +10,6 @@
 #include <thread>
 #include <vector>
 
-#include "commands/reading_commands.h"
 #include "fake_command_host.h"
 #include "program_folder_fixture.h"
 
@@ -26,9 +27,9 @@ TEST(IsAllDigitsTest, AcceptsOnlyAsciiDigits) {
     const wchar_t* text;
     bool expected;
   };
-  const Case cases[] = {{L"", true},      {L"0", true},    {L"0123456789", true},
-                        {L"12a", false},  {L"-3", false},  {L"+3", false},
-                        {L"1 2", false},  {L" 12", false}, {L"\uFF11\uFF12", false},
+  const Case cases[] = {{L"", true},        {L"0", true},    {L"0123456789", true},
+                        {L"12a", false},    {L"-3", false},  {L"+3", false},
+                        {L"1 2", false},    {L" 12", false}, {L"\uFF11\uFF12", false},
                         {L"\u0661", false}, {L"12.0", false}};
   for (const Case& c : cases) EXPECT_EQ(IsAllDigits(c.text), c.expected) << c.text;
 }
@@ -44,9 +45,10 @@ TEST_F(ReadingCommandsTest, GoBookEntersReadingModeUnderTheProductKey) {
 }
 
 TEST_F(ReadingCommandsTest, GoMainWinMaximisesOnlyForExactlyMax) {
-  const std::pair<const wchar_t*, const wchar_t*> cases[] = {
-      {L"max", L"windowed:max"}, {L"Max", L"windowed:restore"},
-      {L"", L"windowed:restore"}, {L"max ", L"windowed:restore"}};
+  const std::pair<const wchar_t*, const wchar_t*> cases[] = {{L"max", L"windowed:max"},
+                                                             {L"Max", L"windowed:restore"},
+                                                             {L"", L"windowed:restore"},
+                                                             {L"max ", L"windowed:restore"}};
   for (const auto& [size, expected] : cases) {
     GoBook(host_, L"7");
     host_.log.clear();
@@ -62,8 +64,8 @@ TEST_F(ReadingCommandsTest, QuitBookRestoresAndLoadsTheMainPageInAnyState) {
     if (in_book) GoBook(host_, L"7");
     host_.log.clear();
     QuitBook(host_);
-    EXPECT_EQ(host_.log, (Log{L"windowed:restore",
-                              L"navigate:http://localhost:4321/000000/kvr_main.html"}));
+    EXPECT_EQ(host_.log,
+              (Log{L"windowed:restore", L"navigate:http://localhost:4321/000000/kvr_main.html"}));
     EXPECT_FALSE(g_bInBook);
     EXPECT_TRUE(g_strBookKey.empty());
   }
@@ -152,8 +154,8 @@ TEST_F(ReadingCommandsTest, GetBaseInfoDoublesBackslashesLikeTheWholeStatementRu
   g_strAppDir = L"/opt/back\\slash/\u6570\u5B66/";
   g_strDataDir = L"Deve";
   GetBaseInfo(host_);
-  std::wstring designed = L"SetBaseInfo('" + g_strAppDir + g_strDataDir + L"/','" +
-                          g_strServerUrl + L"','" + g_strVersion + L"');";
+  std::wstring designed = L"SetBaseInfo('" + g_strAppDir + g_strDataDir + L"/','" + g_strServerUrl +
+                          L"','" + g_strVersion + L"');";
   for (std::size_t at = designed.find(L'\\'); at != std::wstring::npos;
        at = designed.find(L'\\', at + 2)) {
     designed.insert(at, 1, L'\\');

@@ -1,4 +1,6 @@
 // The dispatcher: names compared exactly, each reaching its own command.
+#include "commands/win_fun.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -6,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "commands/win_fun.h"
 #include "fake_command_host.h"
 #include "program_folder_fixture.h"
 
@@ -72,11 +73,13 @@ TEST_F(WinFunTest, BookIdAndLessonArgumentsArriveUnchanged) {
 }
 
 std::wstring Lower(std::wstring text) {
-  std::transform(text.begin(), text.end(), text.begin(), [](wchar_t c) { return std::towlower(c); });
+  std::transform(text.begin(), text.end(), text.begin(),
+                 [](wchar_t c) { return std::towlower(c); });
   return text;
 }
 std::wstring Upper(std::wstring text) {
-  std::transform(text.begin(), text.end(), text.begin(), [](wchar_t c) { return std::towupper(c); });
+  std::transform(text.begin(), text.end(), text.begin(),
+                 [](wchar_t c) { return std::towupper(c); });
   return text;
 }
 
