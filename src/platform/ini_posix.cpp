@@ -204,15 +204,6 @@ bool WriteAll(int fd, const std::string& bytes) {
   return true;
 }
 
-void SyncFolderOf(const std::string& name) {
-  const std::size_t slash = name.rfind('/');
-  const std::string folder = slash == std::string::npos ? "." : name.substr(0, slash + 1);
-  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return;
-  ::fsync(fd);
-  ::close(fd);
-}
-
 // Writes `bytes` to a temporary file beside `name`, flushes it to disk and
 // renames it over `name`, keeping the permissions of an existing file.
 bool ReplaceFile(const std::string& name, const std::string& bytes) {
@@ -231,7 +222,8 @@ bool ReplaceFile(const std::string& name, const std::string& bytes) {
     ::unlink(temp.c_str());
     return false;
   }
-  SyncFolderOf(name);
+  // The folder is not synced: the rename reaches the disk with the next
+  // journal commit, and until then the old file stays whole.
   return true;
 }
 

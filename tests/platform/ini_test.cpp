@@ -82,6 +82,7 @@ struct EditCase {
   std::wstring value;
   std::string after;
 };
+void PrintTo(const EditCase& c, std::ostream* os) { *os << c.name; }
 
 class IniEditTest : public IniTest, public ::testing::WithParamInterface<EditCase> {};
 

@@ -14,6 +14,7 @@ struct DecodeCase {
   std::string raw;
   std::string decoded;
 };
+void PrintTo(const DecodeCase& c, std::ostream* os) { *os << c.name; }
 
 class UrlDecodeTest : public ::testing::TestWithParam<DecodeCase> {};
 
