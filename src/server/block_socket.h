@@ -1,0 +1,54 @@
+// The connected socket of one connection: writing whole blocks, and reading
+// an HTTP request line by line. Each object belongs to the one connection
+// thread that serves its connection; nothing here takes a lock.
+#pragma once
+
+#include <cstddef>
+
+#include "platform/socket.h"
+
+// Writes whole blocks of bytes to a connected socket. The destructor does not
+// close the socket: whoever sets the handle closes it.
+class CMyBlockSocket {
+ public:
+  virtual ~CMyBlockSocket() = default;
+
+  // Sends all `count` bytes, in order, with as many sends as the socket needs.
+  // Returns the count sent in total; less than `count` when a send failed (the
+  // peer has gone or made no progress within the socket's time-out), after
+  // which the rest of the block is given up. With `more`, the last packet may
+  // wait for the next send.
+  int SendAll(const char* bytes, int count, bool more = false);
+
+  platform::SocketHandle m_hSocket = platform::kNoSocket;
+};
+
+// Adds a receive buffer that hands out the request line and the header lines
+// one at a time.
+class CMyHttpBlockSocket : public CMyBlockSocket {
+ public:
+  static constexpr int kBufferSize = 1000;
+  // A line handed out is cut to this many bytes; callers give one more byte
+  // of room for the terminating zero.
+  static constexpr int kMaxLine = 499;
+
+  // Stores the next line (up to and including its line feed, cut to
+  // kMaxLine bytes) zero-terminated in `line`, which has kMaxLine + 1 bytes of
+  // room, and returns the count stored (1 to kMaxLine). Returns 0 when no line
+  // can be had: the peer closed, a receive failed or timed out, or the buffer
+  // filled up without a line feed. The connection is unusable after that.
+  int ReadLine(char* line);
+
+  // Moves the bytes received behind the last line handed out to `out` (at
+  // most `room`), for a request body. Returns the count moved.
+  int TakeBuffered(char* out, int room);
+
+ private:
+  // Receives behind the buffered bytes; false when nothing more can come.
+  bool ReceiveMore();
+  // Index of the first line feed at or after `from`, or -1.
+  int FindLineFeed(int from) const;
+
+  char m_buffer[kBufferSize];
+  int m_nBuffered = 0;
+};

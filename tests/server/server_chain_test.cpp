@@ -1,0 +1,145 @@
+// The listener and its chain of connection threads under load, at stop,
+// and when accepting or starting a thread fails.
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/shared_values.h"
+#include "platform/fs.h"
+#include "server/listener.h"
+#include "server/loopback_client.h"
+#include "server/server.h"
+#include "server/server_fixture.h"
+
+namespace {
+
+using test::BodyOf;
+
+const char kPage[] = "/000000/page.html";
+
+class ChainTest : public test::ServerTest {
+ protected:
+  void SetUp() override {
+    test::ServerTest::SetUp();
+    folder().WriteContent(kPage, "page body");
+  }
+};
+
+TEST_F(ChainTest, PublishesThePortAndTheListeningSocket) {
+  EXPECT_NE(g_sockListen, 0);
+  EXPECT_EQ(g_bAccepting.load(), 1);
+  EXPECT_EQ(platform::ToFsName(g_strPort), std::to_string(port()));
+  EXPECT_EQ(StartServer(), E_FAIL);  // already running
+}
+
+TEST_F(ChainTest, Answers200ParallelConnections) {
+  constexpr int kConnections = 200;
+  std::vector<std::unique_ptr<test::LoopbackClient>> clients;
+  for (int i = 0; i < kConnections; ++i) {
+    clients.push_back(std::make_unique<test::LoopbackClient>(port()));
+    ASSERT_TRUE(clients.back()->connected()) << i;
+  }
+  // Every connection is open before any request goes out, so each one is
+  // served while the others wait for their own answers.
+  for (auto& client : clients) ASSERT_TRUE(client->Send(test::GetRequest(kPage)));
+  for (auto& client : clients) EXPECT_EQ(BodyOf(client->ReadAll()), "page body");
+}
+
+TEST_F(ChainTest, ServesTheSameFileToParallelConnections) {
+  std::string big = test::PatternBytes(8 * 1024 * 1024);
+  folder().WriteContent("/000000/big.bin", big);
+  test::LoopbackClient first(port());
+  test::LoopbackClient second(port());
+  ASSERT_TRUE(first.Send(test::GetRequest("/000000/big.bin")));
+  ASSERT_TRUE(second.Send(test::GetRequest("/000000/big.bin")));
+  std::string second_answer;
+  std::thread reader([&] { second_answer = second.ReadAll(); });
+  EXPECT_TRUE(BodyOf(first.ReadAll()) == big);
+  reader.join();
+  EXPECT_TRUE(BodyOf(second_answer) == big);
+}
+
+TEST_F(ChainTest, FinishesAConnectionAcceptedBeforeStopAndAcceptsNoneAfter) {
+  std::uint64_t accepted = server_testing::AcceptedCount();
+  test::LoopbackClient early(port());
+  ASSERT_TRUE(early.Send("GET /000000/page.html HTTP/1.1\r\n"));
+  ASSERT_TRUE(test::WaitFor([&] { return server_testing::AcceptedCount() > accepted; }));
+  EXPECT_EQ(StopServer(), 0);
+  EXPECT_EQ(g_sockListen, 0);
+  EXPECT_EQ(g_bAccepting.load(), 0);
+  ASSERT_TRUE(early.Send("Host: 127.0.0.1\r\n\r\n"));
+  EXPECT_EQ(BodyOf(early.ReadAll()), "page body");
+  test::LoopbackClient late(port());
+  EXPECT_FALSE(late.connected());
+  EXPECT_EQ(StopServer(), 0);  // a second stop only clears the flag
+}
+
+TEST_F(ChainTest, ClosesAConnectionThatStaysSilent) {
+  server_testing::SetIdleTimeoutMs(100);
+  test::LoopbackClient silent(port());
+  ASSERT_TRUE(silent.connected());
+  EXPECT_TRUE(silent.ClosedWithoutAnswer());
+  test::LoopbackClient half(port());
+  ASSERT_TRUE(half.Send("GET /000000/page.html HTTP/1.1\r\nHost: 127.0.0.1\r\n"));
+  EXPECT_TRUE(half.ClosedWithoutAnswer());
+}
+
+bool FailToStart(platform::ThreadProc, void*, std::size_t) { return false; }
+
+TEST_F(ChainTest, KeepsAcceptingWhenNoThreadCanBeStarted) {
+  // Let the waiting thread take its next connection before starting fails.
+  server_testing::SetThreadStarter(FailToStart);
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(BodyOf(Get(kPage)), "page body") << i;
+  }
+  server_testing::SetThreadStarter(nullptr);
+  EXPECT_EQ(BodyOf(Get(kPage)), "page body");
+  EXPECT_EQ(g_bAccepting.load(), 1);
+}
+
+// Takes every free descriptor of the process until destroyed.
+class DescriptorHog {
+ public:
+  DescriptorHog() {
+    int first = open("/dev/null", O_RDONLY);
+    if (first < 0) return;
+    m_fds.push_back(first);
+    for (int fd; (fd = dup(first)) >= 0;) m_fds.push_back(fd);
+  }
+  ~DescriptorHog() { Release(); }
+  void Release() {
+    for (int fd : m_fds) close(fd);
+    m_fds.clear();
+  }
+
+ private:
+  std::vector<int> m_fds;
+};
+
+TEST_F(ChainTest, KeepsAcceptingAfterRunningOutOfDescriptors) {
+  rlimit limit{};
+  getrlimit(RLIMIT_NOFILE, &limit);
+  rlimit lowered = limit;
+  lowered.rlim_cur = 256;  // keeps the hog small
+  ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &lowered), 0);
+  std::uint64_t failures = server_testing::AcceptFailureCount();
+  test::LoopbackClient client(port(), nullptr, false);
+  {
+    DescriptorHog hog;  // the connection waits in the queue; accepting it fails
+    ASSERT_TRUE(client.Connect());
+    ASSERT_TRUE(client.Send(test::GetRequest(kPage)));
+    ASSERT_TRUE(test::WaitFor([&] { return server_testing::AcceptFailureCount() > failures; }));
+  }
+  EXPECT_EQ(BodyOf(client.ReadAll()), "page body");
+  setrlimit(RLIMIT_NOFILE, &limit);
+  EXPECT_EQ(BodyOf(Get(kPage)), "page body");
+}
+
+}  // namespace
