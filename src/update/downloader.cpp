@@ -4,6 +4,7 @@
 
 #include <curl/curl.h>
 
+#include <chrono>
 #include <cstdio>
 #include <memory>
 #include <mutex>
@@ -71,6 +72,10 @@ struct Transfer {
   std::FILE* file = nullptr;
   std::int64_t received = 0;
   std::int64_t max_bytes = -1;
+  // Stall detection: when the byte count last changed, and the allowed quiet time.
+  std::chrono::steady_clock::time_point last_progress = std::chrono::steady_clock::now();
+  curl_off_t last_count = 0;
+  std::chrono::seconds stall_timeout{60};
 
   bool OpenFile() {
     long status = 0;
@@ -97,6 +102,19 @@ std::size_t WriteBody(char* data, std::size_t size, std::size_t count, void* use
   return std::fwrite(data, 1, bytes, transfer.file);
 }
 
+// libcurl progress callback (runs on the downloading thread, at least once a
+// second): a transfer that has received no bytes for the stall time fails.
+int CheckStall(void* user, curl_off_t, curl_off_t now_received, curl_off_t, curl_off_t) {
+  auto& transfer = *static_cast<Transfer*>(user);
+  const auto now = std::chrono::steady_clock::now();
+  if (now_received != transfer.last_count) {
+    transfer.last_count = now_received;
+    transfer.last_progress = now;
+    return 0;
+  }
+  return now - transfer.last_progress >= transfer.stall_timeout ? 1 : 0;
+}
+
 void SetDownloadOptions(CURL* curl, curl_slist* headers, Transfer& transfer,
                         const DownloadLimits& limits) {
   curl_easy_setopt(curl, CURLOPT_HTTPGET, 1L);
@@ -105,8 +123,10 @@ void SetDownloadOptions(CURL* curl, curl_slist* headers, Transfer& transfer,
   curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
   curl_easy_setopt(curl, CURLOPT_MAXREDIRS, limits.max_redirects);
   curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, kAllowedProtocols);
-  curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
-  curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, limits.stall_timeout_seconds);
+  transfer.stall_timeout = std::chrono::seconds(limits.stall_timeout_seconds);
+  curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+  curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, &CheckStall);
+  curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &transfer);
   curl_easy_setopt(curl, CURLOPT_BUFFERSIZE, kReceiveBufferBytes);
   if (limits.max_bytes >= 0) {
     curl_easy_setopt(curl, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(limits.max_bytes));

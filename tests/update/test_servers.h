@@ -1,0 +1,99 @@
+// Servers on 127.0.0.1 for the update tests: nginx as the real update server,
+// and small scripted servers for faults nginx cannot produce.
+#pragma once
+
+#include <sys/types.h>
+
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace update_test {
+
+// nginx in the foreground with a configuration of its own in a temporary
+// folder. Besides the files under `root` it serves:
+//   /slow/...           the files under `root` at about 64 KB/s
+//   /redirect/N/...     N redirects, then the same path under /
+class NginxServer {
+ public:
+  struct Options {
+    std::string root;        // document root
+    int port = 0;            // 0: a free port
+    bool tls = false;        // serve https with a self-signed certificate
+    bool slow_files = false;  // /files/ too is served slowly
+  };
+  explicit NginxServer(const Options& options);
+  ~NginxServer();
+  NginxServer(const NginxServer&) = delete;
+  NginxServer& operator=(const NginxServer&) = delete;
+
+  bool running() const { return pid_ > 0; }
+  int port() const { return port_; }
+  // "http://127.0.0.1:PORT" (https with tls).
+  std::string Url() const;
+  void Stop();
+
+ private:
+  bool StartOnce(const Options& options, int port);
+  std::string prefix_;
+  pid_t pid_ = -1;
+  int port_ = 0;
+  bool tls_ = false;
+};
+
+// One scripted answer per connection, on its own thread.
+class ScriptedServer {
+ public:
+  enum class Behaviour {
+    kOk,        // 200 with the body "hello"
+    kCutShort,  // announces 100000 bytes, sends half, closes
+    kEndless,   // 200 without a length, sends until the client goes away
+    kStall,     // announces 100000 bytes, sends 1000, then nothing until stopped
+  };
+  explicit ScriptedServer(Behaviour behaviour);
+  ~ScriptedServer();
+  ScriptedServer(const ScriptedServer&) = delete;
+  ScriptedServer& operator=(const ScriptedServer&) = delete;
+
+  std::string Url(const std::string& path) const;
+  // The head of the last request received.
+  std::string last_request() const;
+
+ private:
+  void Serve();
+  void Answer(int connection);
+  void WaitForStop();
+  Behaviour behaviour_;
+  int listener_ = -1;
+  int port_ = 0;
+  std::atomic<bool> stopping_{false};
+  mutable std::mutex mutex_;
+  std::condition_variable stopped_;
+  std::string last_request_;
+  std::thread thread_;
+};
+
+// A listener whose accept queue is full and never drained: connecting to it
+// hangs until the client gives up.
+class FullBacklogListener {
+ public:
+  FullBacklogListener();
+  ~FullBacklogListener();
+  // False when the queue could not be filled on this system.
+  bool full() const { return full_; }
+  std::string Url() const;
+
+ private:
+  int listener_ = -1;
+  int port_ = 0;
+  bool full_ = false;
+  std::vector<int> clients_;
+};
+
+// A port on 127.0.0.1 that nothing listens on (at the moment of the call).
+int UnusedPort();
+
+}  // namespace update_test

@@ -1,0 +1,82 @@
+// The update sequence as a process of its own: killed in the middle and
+// started again, and the exit hook of a completed executable update.
+#include <signal.h>
+#include <stdlib.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "update/update_fixture.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using update_test::Exists;
+using update_test::NginxServer;
+using update_test::ReadFile;
+
+class UpdateProcessTest : public update_test::UpdateFixture {
+ protected:
+  // Runs quillory-update-run against `server_url`; its standard output.
+  std::string RunChild(const std::string& server_url) {
+    setenv("QUILLORY_UPDATE_SERVER", server_url.c_str(), 1);
+    const std::string out = root_.path() + "/child.out";
+    EXPECT_EQ(update_test::RunProcess({QUILLORY_UPDATE_RUN, app()}, out), 0);
+    return ReadFile(out);
+  }
+};
+
+TEST_F(UpdateProcessTest, KilledInTheMiddleOfADownloadCompletesAtTheNextStart) {
+  NginxServer slow({www(), 0, false, /*slow_files=*/true});
+  ASSERT_TRUE(slow.running());
+  const std::string big = update_test::SampleBytes(1 << 20, 7);
+  const std::string files = slow.Url() + "/files/";
+  fs::create_directories(app() + "big");
+  Publish("2.0.0.0", {{"first.txt", "first", "", "file", files + "first.txt"},
+                      {"big.bin", big, "big/", "file", files + "big.bin"}});
+
+  setenv("QUILLORY_UPDATE_SERVER", slow.Url().c_str(), 1);
+  const pid_t child = update_test::SpawnProcess({QUILLORY_UPDATE_RUN, app()}, "/dev/null");
+  const std::string partial = content() + "/update/big/big.bin.tmp";
+  const bool receiving = update_test::WaitFor(
+      [&] { return Exists(partial) && fs::file_size(partial) > 0; }, 60);
+  kill(child, SIGKILL);
+  update_test::WaitProcess(child);
+  ASSERT_TRUE(receiving);
+  EXPECT_EQ(ReadFile(app() + "first.txt"), "first");
+  EXPECT_FALSE(Exists(app() + "big/big.bin"));
+  EXPECT_EQ(RecordedVersion(), "1.0.0.0");
+
+  // Next start, the same server now answering at full speed.
+  const int port = slow.port();
+  slow.Stop();
+  NginxServer fast({www(), port});
+  ASSERT_TRUE(fast.running());
+  fs::remove(app() + "first.txt");
+  EXPECT_EQ(RunChild(fast.Url()), "outcome completed\n");
+  EXPECT_EQ(ReadFile(app() + "first.txt"), "first");
+  EXPECT_TRUE(ReadFile(app() + "big/big.bin") == big);
+  EXPECT_EQ(RecordedVersion(), "2.0.0.0");
+  EXPECT_FALSE(Exists(content() + "/update"));
+  EXPECT_FALSE(Exists(content() + "/update.xml"));
+}
+
+TEST_F(UpdateProcessTest, NewExecutableAsksForRestartAndStartsTheSwapAtExit) {
+  Publish("2.0.0.0", {{"quillory", "#!/bin/sh\n", "", "main"}});
+  const std::string out = RunChild(ServerUrl());
+  EXPECT_EQ(out,
+            "box|程序更新需要重新启动！|Quillory - 更新升级\n"
+            "cancel\n"
+            "outcome completed\n");
+  EXPECT_TRUE(Exists(app() + "swap-started"));
+  EXPECT_EQ(ReadFile(app() + "quillory_"), "#!/bin/sh\n");
+}
+
+TEST_F(UpdateProcessTest, WithoutANewExecutableNoHookRuns) {
+  Publish("2.0.0.0", {{"n.txt", "n", "", "file"}});
+  EXPECT_EQ(RunChild(ServerUrl()), "outcome completed\n");
+  EXPECT_FALSE(Exists(app() + "swap-started"));
+}
+
+}  // namespace
