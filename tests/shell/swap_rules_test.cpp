@@ -1,0 +1,50 @@
+#include "app/swap_rules.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct SwapCase {
+  const wchar_t* path;
+  const wchar_t* suffix;
+  bool swap_start;
+  const wchar_t* partner;
+};
+
+// Both platforms' names: X / X_ here, X.exe / X_.exe on Windows.
+const SwapCase kCases[] = {
+    {L"/opt/q/quillory", L"", false, L"/opt/q/quillory_"},
+    {L"/opt/q/quillory_", L"", true, L"/opt/q/quillory"},
+    {L"C:\\P\\X.exe", L".exe", false, L"C:\\P\\X_.exe"},
+    {L"C:\\P\\X_.exe", L".exe", true, L"C:\\P\\X.exe"},
+    // The test is case-sensitive: X_.EXE is a normal start without a partner.
+    {L"C:\\P\\X_.EXE", L".exe", false, L"C:\\P\\X_.EXE"},
+    // Folder names never take part.
+    {L"C:\\a.exe\\X.exe", L".exe", false, L"C:\\a.exe\\X_.exe"},
+    {L"/opt/old_/quillory", L"", false, L"/opt/old_/quillory_"},
+    {L"/opt/tool_.exe/run_/quillory_", L"", true, L"/opt/tool_.exe/run_/quillory"},
+    {L"C:\\x_.exe\\Y.exe", L".exe", false, L"C:\\x_.exe\\Y_.exe"},
+    // Only the end of the name counts.
+    {L"C:\\P\\a.exe.exe", L".exe", false, L"C:\\P\\a.exe_.exe"},
+};
+
+TEST(SwapRulesTest, SwapStartAndPartnerFollowTheFileNameOnly) {
+  for (const SwapCase& c : kCases) {
+    SCOPED_TRACE(testing::Message() << "path " << testing::PrintToString(std::wstring(c.path)));
+    EXPECT_EQ(IsSwapStart(c.path, c.suffix), c.swap_start);
+    EXPECT_EQ(SwapPartnerPath(c.path, c.suffix, c.swap_start), c.partner);
+  }
+}
+
+TEST(SwapRulesTest, PartnersMapBackToEachOther) {
+  std::wstring main_path = L"/srv/bag_1/quillory";
+  std::wstring swap_path = SwapPartnerPath(main_path, L"", false);
+  ASSERT_TRUE(IsSwapStart(swap_path, L""));
+  EXPECT_EQ(SwapPartnerPath(swap_path, L"", true), main_path);
+}
+
+TEST(SwapRulesTest, PathWithoutFileNameHasNoPartner) {
+  EXPECT_EQ(SwapPartnerPath(L"/opt/q/", L"", false), L"/opt/q/");
+}
+
+}  // namespace
