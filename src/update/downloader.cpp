@@ -10,6 +10,7 @@
 #include <mutex>
 
 #include "platform/fs.h"
+#include "platform/utf8.h"
 
 namespace {
 
@@ -24,30 +25,6 @@ struct CurlDeleter {
 };
 using CurlHandle = std::unique_ptr<CURL, CurlDeleter>;
 using HeaderList = std::unique_ptr<curl_slist, CurlDeleter>;
-
-// URLs are sent as UTF-8 (wchar_t holds UTF-32 here).
-std::string ToUtf8(const std::wstring& text) {
-  std::string out;
-  for (const wchar_t wide : text) {
-    const auto c = static_cast<std::uint32_t>(wide);
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else if (c < 0x800) {
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      out += static_cast<char>(0xE0 | (c >> 12));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (c >> 18));
-      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-  }
-  return out;
-}
 
 // libcurl's global state must be set up once before handles are made.
 CurlHandle NewHandle() {
@@ -143,7 +120,7 @@ bool ReceiveBody(const std::wstring& url, Transfer& transfer, const DownloadLimi
   HeaderList headers(curl_slist_append(nullptr, "Cache-Control: no-cache"));
   if (!headers || !curl_slist_append(headers.get(), "Pragma: no-cache")) return false;
   transfer.curl = curl.get();
-  SetCommonOptions(curl.get(), ToUtf8(url), limits);
+  SetCommonOptions(curl.get(), platform::Utf8Encode(url), limits);
   SetDownloadOptions(curl.get(), headers.get(), transfer, limits);
   const CURLcode result = curl_easy_perform(curl.get());
   long status = 0;
@@ -171,7 +148,7 @@ bool DownloadFile(const std::wstring& file_name, const std::wstring& url,
 bool CheckConnection(const std::wstring& url, const DownloadLimits& limits) {
   CurlHandle curl = NewHandle();
   if (!curl) return false;
-  SetCommonOptions(curl.get(), ToUtf8(url), limits);
+  SetCommonOptions(curl.get(), platform::Utf8Encode(url), limits);
   curl_easy_setopt(curl.get(), CURLOPT_CONNECT_ONLY, 1L);
   return curl_easy_perform(curl.get()) == CURLE_OK;
 }

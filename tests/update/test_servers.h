@@ -7,6 +7,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <mutex>
+#include <ostream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -75,6 +76,12 @@ class ScriptedServer {
   std::string last_request_;
   std::thread thread_;
 };
+
+// Names the behaviour in test names and messages.
+inline void PrintTo(ScriptedServer::Behaviour behaviour, std::ostream* out) {
+  static const char* const kNames[] = {"Ok", "CutShort", "Endless", "Stall"};
+  *out << kNames[static_cast<int>(behaviour)];
+}
 
 // A listener whose accept queue is full and never drained: connecting to it
 // hangs until the client gives up.
