@@ -3,6 +3,9 @@
 
 #include <minizip/unzip.h>
 
+#include <cstring>
+#include <fstream>
+
 #include "platform/fs.h"
 #include "util/zip_entry.h"
 
@@ -34,6 +37,26 @@ bool CheckAllEntries(unzFile archive, ZPOS64_T count) {
   return unzGoToFirstFile(archive) == UNZ_OK;
 }
 
+// minizip refuses an archive that is nothing but its end record (it reads
+// the record found at offset 0 as "no record"), yet that is a valid archive
+// without entries.
+bool IsEmptyArchive(const std::wstring& path) {
+  constexpr std::size_t kEndRecordSize = 22;
+  std::ifstream in(platform::ToFsName(path), std::ios::binary | std::ios::ate);
+  if (!in) return false;
+  std::streamoff size = in.tellg();
+  char record[kEndRecordSize];
+  if (!in.seekg(0).read(record, kEndRecordSize)) return false;
+  if (std::memcmp(record, "PK\x05\x06", 4) != 0) return false;
+  // Disk numbers, entry counts, directory size and offset: all zero.
+  for (std::size_t i = 4; i < 20; ++i) {
+    if (record[i] != 0) return false;
+  }
+  auto comment_size = static_cast<std::streamoff>(static_cast<unsigned char>(record[20]) |
+                                                  static_cast<unsigned char>(record[21]) << 8);
+  return size == static_cast<std::streamoff>(kEndRecordSize) + comment_size;
+}
+
 std::wstring WithTrailingSeparator(std::wstring folder) {
   if (!folder.empty() && folder.back() != L'/' && folder.back() != L'\\') {
     folder += platform::kPathSeparator;
@@ -60,7 +83,7 @@ bool UnzipAllEntries(unzFile archive, const std::wstring& target_folder) {
 bool UnzipArchive(const std::wstring& archive_path, const std::wstring& target_folder) {
   try {
     unzFile archive = unzOpen64(platform::ToFsName(archive_path).c_str());
-    if (archive == nullptr) return false;
+    if (archive == nullptr) return IsEmptyArchive(archive_path);
     ArchiveCloser closer(archive);
     return UnzipAllEntries(archive, target_folder);
   } catch (...) {
