@@ -50,8 +50,9 @@ std::string_view FixedResponse() {
 }
 
 std::string_view DefaultAnswer() {
-  static const std::string answer = BuildDefaultAnswer();
-  return answer;
+  // Never destroyed: detached connection threads may still send it at exit.
+  static const std::string* answer = new std::string(BuildDefaultAnswer());
+  return *answer;
 }
 
 std::uint64_t BodyLength(const ByteRange& range, std::uint64_t length) {
