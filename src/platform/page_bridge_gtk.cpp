@@ -196,8 +196,9 @@ void OnSchemeRequest(WebKitURISchemeRequest* request, gpointer data) {
 
 // The unload fallback: the call runs, its statements go to the page as usual
 // outside a call, and the page gets no answer.
-void OnScriptMessage(WebKitUserContentManager*, JSCValue* value, gpointer data) {
+void OnScriptMessage(WebKitUserContentManager*, WebKitJavascriptResult* result, gpointer data) {
   auto& impl = *static_cast<WebWindow::Impl*>(data);
+  JSCValue* value = webkit_javascript_result_get_js_value(result);
   if (!jsc_value_is_string(value)) return;
   gchar* body = jsc_value_to_string(value);
   std::vector<ScriptValue> arguments = DecodeArguments(body);

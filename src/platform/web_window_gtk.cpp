@@ -118,11 +118,14 @@ void WriteSizeHints(WebWindow::Impl& impl, bool fixed) {
   gdk_window_set_geometry_hints(gdk_window, &geometry, hints);
 }
 
-// Only the close box: no minimise or maximise box (the shell still minimises).
-void KeepCloseBoxOnly(WebWindow::Impl& impl) {
+// The fixed window offers only the close box (the shell itself still
+// minimises it); a maximised one must let the window manager maximise it.
+void SetWindowFunctions(WebWindow::Impl& impl, bool close_box_only) {
   GdkWindow* gdk_window = gtk_widget_get_window(impl.window);
   if (gdk_window == nullptr) return;
-  gdk_window_set_functions(gdk_window, static_cast<GdkWMFunction>(GDK_FUNC_MOVE | GDK_FUNC_CLOSE));
+  gdk_window_set_functions(gdk_window, close_box_only ? static_cast<GdkWMFunction>(
+                                                            GDK_FUNC_MOVE | GDK_FUNC_CLOSE)
+                                                      : GDK_FUNC_ALL);
 }
 
 }  // namespace
@@ -139,7 +142,7 @@ std::unique_ptr<WebWindow> WebWindow::Create(const WebWindowOptions& options,
   impl->window = NewWindow(*impl);
   gtk_container_add(GTK_CONTAINER(impl->window), GTK_WIDGET(impl->view));
   gtk_widget_realize(impl->window);
-  KeepCloseBoxOnly(*impl);
+  SetWindowFunctions(*impl, true);
   gtk_widget_show_all(impl->window);
   gtk_widget_grab_focus(GTK_WIDGET(impl->view));
   gtk_shared::SetMainWindow(GTK_WINDOW(impl->window));
@@ -181,6 +184,7 @@ void WebWindow::SetReadingMode() {
   GtkWindow* window = GTK_WINDOW(m_impl->window);
   gtk_window_set_resizable(window, TRUE);
   gtk_window_set_decorated(window, FALSE);
+  SetWindowFunctions(*m_impl, false);
   WriteSizeHints(*m_impl, false);
   gtk_window_maximize(window);
 }
@@ -188,7 +192,7 @@ void WebWindow::SetReadingMode() {
 void WebWindow::SetWindowedMode(bool maximise) {
   GtkWindow* window = GTK_WINDOW(m_impl->window);
   gtk_window_set_decorated(window, TRUE);
-  KeepCloseBoxOnly(*m_impl);
+  SetWindowFunctions(*m_impl, !maximise);
   if (maximise) {
     gtk_window_set_resizable(window, TRUE);
     WriteSizeHints(*m_impl, false);

@@ -110,10 +110,13 @@ void ShellTest::LayOutSampleProgram() {
   ASSERT_TRUE(BuildDataStore(m_root + "/plain"));
 }
 
-Process* ShellTest::StartShell(const std::vector<std::string>& args, const std::string& name) {
+Process* ShellTest::StartShell(const std::vector<std::string>& args, const std::string& name,
+                               const Env& extra_env) {
   std::vector<std::string> argv{ProgramDir() + "/" + name};
   argv.insert(argv.end(), args.begin(), args.end());
-  m_processes.push_back(Process::Start(argv, m_env, m_root + "/shell.log"));
+  Env env = m_env;
+  for (const auto& [key, value] : extra_env) env[key] = value;
+  m_processes.push_back(Process::Start(argv, env, m_root + "/shell.log"));
   return m_processes.back().get();
 }
 
@@ -155,6 +158,11 @@ bool ShellTest::WaitForScript(const std::string& condition, std::chrono::millise
 bool ShellTest::WaitForPage(const std::string& page) {
   return WaitForScript("location.pathname.endsWith(" + QuoteJson(page) +
                        ") && document.readyState === 'complete'");
+}
+
+bool ShellTest::WaitForReceived(const std::string& call) {
+  return WaitForScript("window.quillory && window.quillory.received.indexOf(" + QuoteJson(call) +
+                       ") >= 0");
 }
 
 std::string ShellTest::WaitForWindow(const std::string& title, std::chrono::milliseconds timeout) {
@@ -202,7 +210,9 @@ void ShellTest::PressKeys(const std::string& window, const std::vector<std::stri
 
 void ShellTest::ClickAt(const std::string& window, int x, int y, int button) {
   Xdo({"windowactivate", "--sync", window});
-  Xdo({"mousemove", "--window", window, "--sync", std::to_string(x), std::to_string(y)});
+  // No --sync: it waits for a motion that never comes when the pointer is
+  // already there. The X server handles the move before the click anyway.
+  Xdo({"mousemove", "--window", window, std::to_string(x), std::to_string(y)});
   Xdo({"click", std::to_string(button)});
 }
 

@@ -55,9 +55,10 @@ class ShellTest : public ::testing::Test {
   void LayOutSampleProgram();
 
   // ----- Starting the shell -----
-  // Starts the installed shell directly (output in Root()/shell.log).
+  // Starts the installed shell directly (output in Root()/shell.log), with
+  // `extra_env` added to ShellEnv().
   Process* StartShell(const std::vector<std::string>& args = {},
-                      const std::string& name = "quillory");
+                      const std::string& name = "quillory", const Env& extra_env = {});
   // Starts it through WebKitWebDriver; null (and a test failure) when the
   // session could not be made.
   WebDriver* StartDrivenShell(const std::string& name = "quillory");
@@ -73,6 +74,9 @@ class ShellTest : public ::testing::Test {
                      std::chrono::milliseconds timeout = std::chrono::seconds(20));
   // Waits until the page whose path ends in `page` has loaded completely.
   bool WaitForPage(const std::string& page);
+  // Waits until the main page's record of page-function calls
+  // (window.quillory.received) holds `call`, for example "SetFun(\"enter\")".
+  bool WaitForReceived(const std::string& call);
 
   // ----- The window -----
   // Waits for a window titled exactly `title`; its id, or "" at the deadline.

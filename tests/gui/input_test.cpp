@@ -1,0 +1,80 @@
+// The window's input filter, with real X input (WebDriver's own input
+// would bypass it).
+#include "gui/harness/shell_test.h"
+
+namespace guitest {
+namespace {
+
+// Records the mouse presses and context menus that reach the page.
+constexpr const char* kRecordMouse = R"JS(
+  window.mouse = [];
+  document.addEventListener('mousedown', function (e) { window.mouse.push('down' + e.button); }, true);
+  document.addEventListener('contextmenu', function () { window.mouse.push('menu'); }, true);
+  return true;)JS";
+
+class InputTest : public ShellTest {
+ protected:
+  // Starts the driven shell on the main page; the window's id.
+  std::string OpenMainPage(bool developer_mode) {
+    if (developer_mode) {
+      InstallShell();
+      CopySampleContent("Deve");
+      AddTirrel();
+    } else {
+      LayOutSampleProgram();
+    }
+    if (StartDrivenShell() == nullptr || !WaitForPage("/000000/kvr_main.html")) return "";
+    return WaitForWindow("Quillory");
+  }
+  bool Maximised(const std::string& window) {
+    return HasState(window, "MAXIMIZED_VERT") && HasState(window, "MAXIMIZED_HORZ");
+  }
+};
+
+TEST_F(InputTest, EnterReachesSetFun) {
+  std::string window = OpenMainPage(false);
+  ASSERT_FALSE(window.empty());
+  PressKeys(window, {"Return"});
+  EXPECT_TRUE(WaitForReceived("SetFun(\"enter\")"));
+}
+
+TEST_F(InputTest, ShiftSwallowsTheNextLeftClickOnly) {
+  std::string window = OpenMainPage(false);
+  ASSERT_FALSE(window.empty());
+  ASSERT_TRUE(Script(kRecordMouse).boolean);
+  PressKeys(window, {"shift"});
+  ClickAt(window, 430, 590);  // empty page background
+  ClickAt(window, 430, 590);
+  ASSERT_TRUE(WaitForScript("window.mouse.length >= 1"));
+  EXPECT_EQ(Script("return window.mouse.join(',');").string, "down0");
+}
+
+TEST_F(InputTest, RightButtonNeverReachesThePage) {
+  std::string window = OpenMainPage(false);
+  ASSERT_FALSE(window.empty());
+  ASSERT_TRUE(Script(kRecordMouse).boolean);
+  ClickAt(window, 430, 590, 3);
+  ClickAt(window, 430, 590, 1);  // arrives after the right click would have
+  ASSERT_TRUE(WaitForScript("window.mouse.length >= 1"));
+  EXPECT_EQ(Script("return window.mouse.join(',');").string, "down0");
+}
+
+TEST_F(InputTest, F8AndF9SwitchModesInDeveloperMode) {
+  std::string window = OpenMainPage(true);
+  ASSERT_FALSE(window.empty());
+  PressKeys(window, {"F8"});
+  EXPECT_TRUE(WaitUntil([&] { return Maximised(window); }));
+  PressKeys(window, {"F9"});
+  EXPECT_TRUE(WaitUntil([&] { return !Maximised(window); }));
+}
+
+TEST_F(InputTest, F8DoesNothingOutsideDeveloperMode) {
+  std::string window = OpenMainPage(false);
+  ASSERT_FALSE(window.empty());
+  PressKeys(window, {"F8", "Return"});
+  ASSERT_TRUE(WaitForReceived("SetFun(\"enter\")"));  // F8 has been handled by now
+  EXPECT_FALSE(Maximised(window));
+}
+
+}  // namespace
+}  // namespace guitest
