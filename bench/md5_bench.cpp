@@ -72,9 +72,10 @@ int main(int argc, char** argv) {
       return 1;
     }
   }
-  std::printf("MD5File %.0f MB/s (wall %.0f), openssl %.0f MB/s (wall %.0f), wall ratio %.3f,"
-              " ratio %.3f\n",
-              megabytes / ours.cpu, megabytes / ours.wall, megabytes / openssl.cpu,
-              megabytes / openssl.wall, openssl.wall / ours.wall, openssl.cpu / ours.cpu);
+  std::printf(
+      "MD5File %.0f MB/s (wall %.0f), openssl %.0f MB/s (wall %.0f), wall ratio %.3f,"
+      " ratio %.3f\n",
+      megabytes / ours.cpu, megabytes / ours.wall, megabytes / openssl.cpu,
+      megabytes / openssl.wall, openssl.wall / ours.wall, openssl.cpu / ours.cpu);
   return 0;
 }

@@ -81,18 +81,19 @@ void ComputeStartValuesFor(const std::wstring& app_dir) {
 }
 
 void ReadLastUpdate() {
-  g_strLastUpdate = platform::GetPrivateProfileString(L"BASE", kLastUpdateKey, L"", g_strConfigPath);
+  g_strLastUpdate =
+      platform::GetPrivateProfileString(L"BASE", kLastUpdateKey, L"", g_strConfigPath);
   if (!g_strLastUpdate.empty()) return;
   // The write's result is not checked: a failed write leaves the second read empty.
   platform::WritePrivateProfileString(L"Base", kLastUpdateKey, kLastUpdateDefault, g_strConfigPath);
-  g_strLastUpdate = platform::GetPrivateProfileString(L"BASE", kLastUpdateKey, L"", g_strConfigPath);
+  g_strLastUpdate =
+      platform::GetPrivateProfileString(L"BASE", kLastUpdateKey, L"", g_strConfigPath);
 }
 
 void InitServerUrl() {
   const char* from_env = std::getenv("QUILLORY_UPDATE_SERVER");
-  std::wstring url = FsNameToWide(from_env != nullptr && *from_env != '\0'
-                                       ? from_env
-                                       : QUILLORY_DEFAULT_UPDATE_SERVER);
+  std::wstring url = FsNameToWide(
+      from_env != nullptr && *from_env != '\0' ? from_env : QUILLORY_DEFAULT_UPDATE_SERVER);
   while (!url.empty() && url.back() == L'/') url.pop_back();
   g_strServerUrl = url;
 }

@@ -38,8 +38,8 @@ FilePtr OpenFile(const std::wstring& path, const char* mode) {
 // time. The linker is told to keep it (see the library's link options).
 extern "C" {
 __attribute__((used)) VersionRecord quillory_version_record = {
-    {'\x7f', 'Q', 'u', 'i', 'l', 'l', 'o', 'r', 'y', '-', 'v', 'e',
-     'r', 's', 'i', 'o', 'n', '-', 'r', 'e', 'c', '\x01', '\x02', '\x03'},
+    {'\x7f', 'Q', 'u', 'i', 'l', 'l', 'o', 'r', 'y', '-',    'v',    'e',
+     'r',    's', 'i', 'o', 'n', '-', 'r', 'e', 'c', '\x01', '\x02', '\x03'},
     QUILLORY_VERSION};
 }
 

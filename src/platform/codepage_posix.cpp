@@ -1,12 +1,12 @@
 // Legacy code-page conversions over glibc iconv. Each call opens its own
 // conversion descriptor, so calls on different threads never share state.
-#include "platform/codepage.h"
-
 #include <errno.h>
 #include <iconv.h>
 
 #include <cstdlib>
 #include <string>
+
+#include "platform/codepage.h"
 
 namespace platform {
 namespace {

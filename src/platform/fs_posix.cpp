@@ -1,8 +1,4 @@
 // File-system stand-ins over std::filesystem and POSIX calls.
-#include "platform/fs.h"
-
-#include "platform/utf8.h"
-
 #include <errno.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -11,6 +7,9 @@
 #include <cwctype>
 #include <filesystem>
 #include <system_error>
+
+#include "platform/fs.h"
+#include "platform/utf8.h"
 
 namespace platform {
 namespace {
@@ -100,9 +99,7 @@ bool MoveFileTo(const std::wstring& from, const std::wstring& to) {
   return ::unlink(src.c_str()) == 0;
 }
 
-bool CreateFolder(const std::wstring& path) {
-  return ::mkdir(ToFsName(path).c_str(), 0777) == 0;
-}
+bool CreateFolder(const std::wstring& path) { return ::mkdir(ToFsName(path).c_str(), 0777) == 0; }
 
 bool RemoveFolder(const std::wstring& path) { return ::rmdir(ToFsName(path).c_str()) == 0; }
 

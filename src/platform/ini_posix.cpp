@@ -2,8 +2,6 @@
 // write replaces it through a temporary file and a rename, so readers never
 // see a half-written file and a crash leaves either the old or the new one.
 // One process-wide mutex serialises all calls.
-#include "platform/ini.h"
-
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -18,6 +16,7 @@
 
 #include "platform/codepage.h"
 #include "platform/fs.h"
+#include "platform/ini.h"
 #include "platform/utf8.h"
 
 namespace platform {
@@ -36,7 +35,7 @@ struct Line {
 // What a lookup found for one section and key.
 struct Location {
   bool section_found = false;
-  std::size_t insert_at = 0;     // after the section's last non-blank line
+  std::size_t insert_at = 0;      // after the section's last non-blank line
   bool insert_needs_eol = false;  // that line is the unterminated end of the file
   bool key_found = false;
   std::size_t value_begin = 0;  // bytes after "=" up to the line ending
@@ -162,8 +161,8 @@ Location ProfileText::Find(const std::wstring& section, const std::wstring& key)
 }
 
 // The bytes of `text` after writing `key` = `value` into `section`.
-std::string WithValue(const ProfileText& text, const std::wstring& section,
-                      const std::wstring& key, const std::wstring& value) {
+std::string WithValue(const ProfileText& text, const std::wstring& section, const std::wstring& key,
+                      const std::wstring& value) {
   const std::string& bytes = text.Bytes();
   const Location at = text.Find(section, key);
   if (at.key_found) {
@@ -208,8 +207,8 @@ bool WriteAll(int fd, const std::string& bytes) {
 // renames it over `name`, keeping the permissions of an existing file.
 bool ReplaceFile(const std::string& name, const std::string& bytes) {
   static std::atomic<unsigned> counter{0};
-  const std::string temp = name + "." + std::to_string(::getpid()) + "." +
-                           std::to_string(counter.fetch_add(1)) + ".tmp";
+  const std::string temp =
+      name + "." + std::to_string(::getpid()) + "." + std::to_string(counter.fetch_add(1)) + ".tmp";
   const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
   if (fd < 0) return false;
   struct stat old_file;

@@ -61,6 +61,8 @@ MD5_INLINE void StepI(std::uint32_t& a, std::uint32_t b, std::uint32_t c, std::u
   a = Rotl(a, s) + b;
 }
 
+// The 64 steps read best as a table.
+// clang-format off
 MD5_INLINE void Round1(std::uint32_t& a, std::uint32_t& b, std::uint32_t& c, std::uint32_t& d,
                        const std::uint8_t* p) {
   StepF(a, b, c, d, Word(p, 0), 0xd76aa478, 7);   StepF(d, a, b, c, Word(p, 1), 0xe8c7b756, 12);
@@ -109,6 +111,8 @@ MD5_INLINE void Round4(std::uint32_t& a, std::uint32_t& b, std::uint32_t& c, std
   StepI(c, d, a, b, Word(p, 2), 0x2ad7d2bb, 15);  StepI(b, c, d, a, Word(p, 9), 0xeb86d391, 21);
 }
 
+// clang-format on
+
 // Compresses `count` whole 64-byte blocks starting at `p` into `state`.
 void CompressBlocks(std::uint32_t state[4], const std::uint8_t* p, std::size_t count) {
   std::uint32_t a = state[0], b = state[1], c = state[2], d = state[3];
@@ -156,7 +160,8 @@ void Md5Final(Md5Context& ctx, std::uint8_t digest[16]) {
   Md5Update(ctx, kPadding, pad);
   Md5Update(ctx, length, 8);
   for (int i = 0; i < 4; ++i) {
-    for (int j = 0; j < 4; ++j) digest[4 * i + j] = static_cast<std::uint8_t>(ctx.state[i] >> (8 * j));
+    for (int j = 0; j < 4; ++j)
+      digest[4 * i + j] = static_cast<std::uint8_t>(ctx.state[i] >> (8 * j));
   }
   ctx = Md5Context{};
   std::memset(ctx.state, 0, sizeof(ctx.state));

@@ -91,7 +91,8 @@ std::string Utf8ToAnsi(const char* bytes, std::size_t count) {
     }
     const unsigned b1 = ByteAt(bytes, count, j + 1);
     const unsigned b2 = ByteAt(bytes, count, j + 2);
-    const wchar_t unit = static_cast<wchar_t>(((b0 & 0x0F) << 12) | ((b1 & 0x3F) << 6) | (b2 & 0x3F));
+    const wchar_t unit =
+        static_cast<wchar_t>(((b0 & 0x0F) << 12) | ((b1 & 0x3F) << 6) | (b2 & 0x3F));
     const std::string converted = platform::WideToCodePage(std::wstring(1, unit));
     for (std::size_t k = 0; k < converted.size() && k < 2; ++k) buffer[k] = converted[k];
     out.append(buffer, 2);

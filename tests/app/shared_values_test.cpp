@@ -6,7 +6,9 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <filesystem>
+#include <memory>
 
 #include "platform/fs.h"
 #include "platform/temp_folder.h"
@@ -17,6 +19,36 @@ class SharedValuesTest : public TempFolderTest {
  protected:
   // The program folder as the start computes it: ending in the separator.
   std::wstring AppDir() const { return m_root.wstring() + L"/"; }
+
+  // Copies this program to a path of exactly `length` characters.
+  std::filesystem::path CopyAtPathLength(std::size_t length) const {
+    std::filesystem::path folder = m_root;
+    while (folder.string().size() + 1 + 100 < length) folder /= std::string(99, 'd');
+    std::filesystem::create_directories(folder);
+    const std::size_t name_length = length - folder.string().size() - 1;
+    const std::filesystem::path exe = folder / std::string(name_length, 'x');
+    std::filesystem::copy_file("/proc/self/exe", exe);
+    return exe;
+  }
+
+  // What GetModuleDir gives inside the program `exe` when it runs.
+  static std::string ModuleDirWhenRun(const std::filesystem::path& exe) {
+    const std::string command = exe.string() +
+                                " --gtest_also_run_disabled_tests"
+                                " --gtest_filter=SharedValuesTest.DISABLED_PrintModuleDir";
+    std::unique_ptr<FILE, int (*)(FILE*)> pipe(::popen(command.c_str(), "r"), ::pclose);
+    std::string output;
+    char buffer[4096];
+    std::size_t got = 0;
+    while (pipe && (got = std::fread(buffer, 1, sizeof(buffer), pipe.get())) > 0) {
+      output.append(buffer, got);
+    }
+    const std::string prefix = "module dir: [";
+    const std::size_t begin = output.find(prefix);
+    const std::size_t end = output.find("]\n", begin);
+    if (begin == std::string::npos || end == std::string::npos) return "(no output)";
+    return output.substr(begin + prefix.size(), end - begin - prefix.size());
+  }
 };
 
 TEST_F(SharedValuesTest, InitialValues) {
@@ -48,6 +80,19 @@ TEST_F(SharedValuesTest, ModuleDirIsExecutableFolderNotCurrentFolder) {
   EXPECT_EQ(g_strBrowseDir, dir);
   EXPECT_EQ(g_strConfigPath, dir + L"/config.ini");
   ASSERT_EQ(::chdir(saved.c_str()), 0);
+}
+
+TEST_F(SharedValuesTest, ModuleDirNeedsPathToFitBuffer) {
+  // 259 characters and the terminating zero fit the 260-character buffer.
+  const std::filesystem::path fits = CopyAtPathLength(259);
+  EXPECT_EQ(ModuleDirWhenRun(fits), fits.parent_path().string() + "/");
+  // One more does not fit: the folder is unknown rather than cut off.
+  EXPECT_EQ(ModuleDirWhenRun(CopyAtPathLength(260)), "");
+}
+
+// Run by the test above inside a copy of this program.
+TEST_F(SharedValuesTest, DISABLED_PrintModuleDir) {
+  std::printf("module dir: [%s]\n", platform::ToFsName(GetModuleDir()).c_str());
 }
 
 struct MarkerCase {

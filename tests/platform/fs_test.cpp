@@ -109,8 +109,8 @@ TEST_F(FsTest, ListFolderSortsWithoutRegardToCase) {
     names.push_back(entry.name);
     EXPECT_EQ(entry.is_directory, entry.name == L"Dir") << entry.name;
   }
-  const std::vector<std::wstring> expected = {L"A.txt", L"a1", L"b.txt", L"B2", L"c", L"Dir",
-                                              L"\x4E2D"};
+  const std::vector<std::wstring> expected = {L"A.txt", L"a1",  L"b.txt", L"B2",
+                                              L"c",     L"Dir", L"\x4E2D"};
   EXPECT_EQ(names, expected);
   EXPECT_TRUE(platform::ListFolder(WPath("none")).empty());
 }

@@ -118,20 +118,17 @@ INSTANTIATE_TEST_SUITE_P(
                  "Other=1\r\n\r\n[Product]\r\nProduct7=12\r\n"},
         EditCase{"AppendKeyToLastSection", kCommented, L"PRODUCT", L"Product8", L"3",
                  kCommented + "Product8=3\r\n"},
-        EditCase{"AppendSection", kCommented, L"New", L"K", L"v",
-                 kCommented + "[New]\r\nK=v\r\n"},
-        EditCase{"UnterminatedLastLine", "[Base]\nA=1", L"Base", L"B", L"2",
-                 "[Base]\nA=1\nB=2\n"},
+        EditCase{"AppendSection", kCommented, L"New", L"K", L"v", kCommented + "[New]\r\nK=v\r\n"},
+        EditCase{"UnterminatedLastLine", "[Base]\nA=1", L"Base", L"B", L"2", "[Base]\nA=1\nB=2\n"},
         EditCase{"UnterminatedFileNewSection", "[Base]\nA=1", L"Product", L"P", L"2",
                  "[Base]\nA=1\n[Product]\nP=2\n"},
-        EditCase{"ReplaceUnterminatedValue", "[Base]\nA=1", L"Base", L"A", L"22",
-                 "[Base]\nA=22"},
+        EditCase{"ReplaceUnterminatedValue", "[Base]\nA=1", L"Base", L"A", L"22", "[Base]\nA=22"},
         EditCase{"EmptySectionGetsKey", "[Base]\n[Product]\n", L"Base", L"A", L"1",
                  "[Base]\nA=1\n[Product]\n"},
         EditCase{"ByteOrderMarkKept", "\xEF\xBB\xBF[Base]\nA=1\n", L"base", L"A", L"2",
                  "\xEF\xBB\xBF[Base]\nA=2\n"},
-        EditCase{"LegacyCodePageBytesKept", "[\xD6\xD0]\nA=\xD6\xD0\n[Base]\nA=1\n", L"Base",
-                 L"A", L"2", "[\xD6\xD0]\nA=\xD6\xD0\n[Base]\nA=2\n"}),
+        EditCase{"LegacyCodePageBytesKept", "[\xD6\xD0]\nA=\xD6\xD0\n[Base]\nA=1\n", L"Base", L"A",
+                 L"2", "[\xD6\xD0]\nA=\xD6\xD0\n[Base]\nA=2\n"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(IniTest, ReadsLegacyCodePageAndUtf8Files) {
@@ -154,8 +151,7 @@ TEST_F(IniTest, TwoThreadsWritingDifferentKeysLoseNone) {
   base.join();
   for (const wchar_t* section : {L"Product", L"Base"}) {
     for (int i = 0; i < kKeys; ++i) {
-      ASSERT_EQ(Get(section, L"Key" + std::to_wstring(i)), std::to_wstring(i * 3))
-          << section << i;
+      ASSERT_EQ(Get(section, L"Key" + std::to_wstring(i)), std::to_wstring(i * 3)) << section << i;
     }
   }
 }

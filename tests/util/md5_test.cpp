@@ -33,8 +33,8 @@ class Md5Test : public ::testing::Test {
  protected:
   void SetUp() override {
     m_dir = std::filesystem::temp_directory_path() /
-            ("md5_test_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-             "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+            ("md5_test_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "_" +
+             ::testing::UnitTest::GetInstance()->current_test_info()->name());
     std::filesystem::create_directories(m_dir);
   }
   void TearDown() override { std::filesystem::remove_all(m_dir); }

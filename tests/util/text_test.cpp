@@ -18,25 +18,22 @@ void PrintTo(const DecodeCase& c, std::ostream* os) { *os << c.name; }
 
 class UrlDecodeTest : public ::testing::TestWithParam<DecodeCase> {};
 
-TEST_P(UrlDecodeTest, DecodesBytes) {
-  EXPECT_EQ(UrlDecode(GetParam().raw), GetParam().decoded);
-}
+TEST_P(UrlDecodeTest, DecodesBytes) { EXPECT_EQ(UrlDecode(GetParam().raw), GetParam().decoded); }
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, UrlDecodeTest,
     ::testing::Values(
-        DecodeCase{"PlusIsSpace", "/a+b", "/a b"},
-        DecodeCase{"Percent20IsSpace", "/a%20b", "/a b"},
-        DecodeCase{"LowerCaseHex", "%7e", "~"},
-        DecodeCase{"UpperCaseHex", "%7E", "~"},
-        DecodeCase{"LetterA", "%41", "A"},
-        DecodeCase{"TwoNonDigits", "%zz", "\xFF"},
+        DecodeCase{"PlusIsSpace", "/a+b", "/a b"}, DecodeCase{"Percent20IsSpace", "/a%20b", "/a b"},
+        DecodeCase{"LowerCaseHex", "%7e", "~"}, DecodeCase{"UpperCaseHex", "%7E", "~"},
+        DecodeCase{"LetterA", "%41", "A"}, DecodeCase{"TwoNonDigits", "%zz", "\xFF"},
         DecodeCase{"NonDigitThenDigit", "%z1", "\xF1"},
         DecodeCase{"DigitThenNonDigit", "%1z", "\xFF"},
         DecodeCase{"ZeroEscapeKept", "a%00b", std::string("a\0b", 3)},
         DecodeCase{"TrailingPercent", "ab%", "ab\xFF"},
         DecodeCase{"TrailingPercentDigit", "ab%4", "ab\xFF"},
-        DecodeCase{"PercentSwallowsTwoBytes", "%%41", "\xF4" "1"},
+        DecodeCase{"PercentSwallowsTwoBytes", "%%41",
+                   "\xF4"
+                   "1"},
         DecodeCase{"PlainPathUnchanged", "/000000/kvr_entrance.html", "/000000/kvr_entrance.html"},
         DecodeCase{"Empty", "", ""}),
     [](const auto& info) { return std::string(info.param.name); });
@@ -56,7 +53,8 @@ INSTANTIATE_TEST_SUITE_P(
         DecodeCase{"AsciiUnchanged", "/dir/file+1.js", "/dir/file 1.js"},
         // A one-byte conversion keeps the buffer's second byte from the group before.
         DecodeCase{"OneByteResultKeepsOldSecondByte", "%E4%B8%AD%E2%82%AC", kZhongGbk + "\x80\xD0"},
-        // Unrepresentable code unit: "?" plus the zero still in the fresh buffer, which ends the text.
+        // Unrepresentable code unit: "?" plus the zero still in the fresh buffer, which ends the
+        // text.
         DecodeCase{"UnrepresentableEndsText", "a%EF%BF%BFb", "a?"},
         // Lead byte at the end: the missing bytes read as zero (U+D000 has no code-page form).
         DecodeCase{"TruncatedGroup", "x%ED", "x?"}),
@@ -78,7 +76,9 @@ TEST(CodePageTest, WideToAnsiConvertsChinese) {
 }
 
 TEST(CodePageTest, WideToAnsiOfCharacterOutsideGbkIsQuestionMark) {
-  EXPECT_EQ(WideToAnsi(L"a\x1F600" L"b"), "a?b");
+  EXPECT_EQ(WideToAnsi(L"a\x1F600"
+                       L"b"),
+            "a?b");
   EXPECT_EQ(WideToAnsi(L"\xAC00"), "?");  // Hangul syllable, not in GBK
 }
 
