@@ -7,7 +7,8 @@
 
 namespace platform {
 
-// Name of the legacy code page as iconv knows it.
+// Name of the legacy code page as iconv knows it: CP936, or the code page named
+// by the QUILLORY_CODEPAGE environment variable when iconv knows that name.
 const char* LegacyCodePage();
 
 // Converts wide text to code-page bytes; unrepresentable characters become '?'.

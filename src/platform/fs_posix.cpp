@@ -82,9 +82,12 @@ bool DeleteFileAt(const std::wstring& path) {
   struct stat target;
   struct stat self;
   if (::lstat(name.c_str(), &target) != 0 || S_ISDIR(target.st_mode)) return false;
-  if (::stat("/proc/self/exe", &self) == 0 && ::stat(name.c_str(), &target) == 0 &&
-      target.st_dev == self.st_dev && target.st_ino == self.st_ino) {
-    return false;  // the running executable cannot be deleted, as on Windows
+  // Any name of the running executable's file (a hard link too) is refused, as
+  // Windows refuses to delete a file that is being executed. A symbolic link
+  // to it is a file of its own and may go.
+  if (::stat("/proc/self/exe", &self) == 0 && target.st_dev == self.st_dev &&
+      target.st_ino == self.st_ino) {
+    return false;
   }
   return ::unlink(name.c_str()) == 0;
 }

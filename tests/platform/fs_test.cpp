@@ -78,6 +78,10 @@ TEST_F(FsTest, DeletingTheRunningExecutableIsRefused) {
     EXPECT_FALSE(platform::DeleteFileAt(WPath("alias")));
     EXPECT_TRUE(platform::PathExists(WPath("alias")));
   }
+  // A symbolic link to it is only a link.
+  std::filesystem::create_symlink(platform::ToFsName(exe), Path("link"));
+  EXPECT_TRUE(platform::DeleteFileAt(WPath("link")));
+  EXPECT_TRUE(platform::PathExists(exe));
 }
 
 TEST_F(FsTest, MoveReplacesTarget) {
