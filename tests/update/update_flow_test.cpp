@@ -7,6 +7,7 @@
 #include "app/shared_values.h"
 #include "update/update_fixture.h"
 #include "update/update_sequence.h"
+#include "update/update_thread.h"
 #include "util/text.h"
 
 namespace {
@@ -61,6 +62,15 @@ TEST_F(UpdateFlowTest, InstallsPackagePlainFileAndExecutableThenAsksForRestart) 
   EXPECT_EQ(Run(), UpdateOutcome::kNotNewer);
 }
 
+TEST_F(UpdateFlowTest, StartedThreadRunsTheSequenceInTheBackground) {
+  Publish("2.0", {{"notes.txt", "notes", "", "file"}});
+  StartUpdateThread();
+  // The manifest is deleted last: once it is gone, the run is over.
+  EXPECT_TRUE(update_test::WaitFor(
+      [&] { return RecordedVersion() == "2.0" && !Exists(content() + "/update.xml"); }, 60));
+  EXPECT_EQ(ReadFile(app() + "notes.txt"), "notes");
+}
+
 TEST_F(UpdateFlowTest, WithoutANewExecutableThereIsNoRestart) {
   Publish("2.0", {{"notes.txt", "notes", "", "file"}});
   ASSERT_EQ(Run(), UpdateOutcome::kCompleted);
@@ -74,6 +84,10 @@ struct NotNewerCase {
   const wchar_t* recorded;
   const char* published;
 };
+
+void PrintTo(const NotNewerCase& c, std::ostream* out) {
+  *out << WideToFsName(c.recorded) << " vs " << c.published;
+}
 
 class NotNewerTest : public UpdateFlowTest, public testing::WithParamInterface<NotNewerCase> {};
 
@@ -157,6 +171,8 @@ struct FolderCase {
   const char* installed;  // relative to the program folder
 };
 
+void PrintTo(const FolderCase& c, std::ostream* out) { *out << '"' << c.folder << '"'; }
+
 class FolderValueTest : public UpdateFlowTest, public testing::WithParamInterface<FolderCase> {};
 
 TEST_P(FolderValueTest, PlainFileGoesToProgramFolderFolderValueAndName) {
@@ -208,6 +224,10 @@ struct TraversalCase {
   const char* folder;
   const char* name_edit;  // replaces the published file name; empty: keep it
 };
+
+void PrintTo(const TraversalCase& c, std::ostream* out) {
+  *out << "folder \"" << c.folder << "\" name \"" << c.name_edit << '"';
+}
 
 class TraversalTest : public UpdateFlowTest, public testing::WithParamInterface<TraversalCase> {};
 
