@@ -76,5 +76,19 @@ TEST_F(InputTest, F8DoesNothingOutsideDeveloperMode) {
   EXPECT_FALSE(Maximised(window));
 }
 
+TEST_F(InputTest, EscapeInABookReturnsToTheMainPageThenEnds) {
+  std::string window = OpenMainPage(false);
+  ASSERT_FALSE(window.empty());
+  Script("window.external.WinFun('GoBook', '100101', '', '', '', ''); return true;");
+  ASSERT_TRUE(WaitUntil([&] { return Maximised(window); }));
+  Script("window.beforeEscape = true; return true;");
+  PressKeys(window, {"Escape"});
+  EXPECT_TRUE(WaitUntil([&] { return !Maximised(window); }));
+  EXPECT_TRUE(WaitForScript("window.beforeEscape === undefined && "
+                            "location.pathname.endsWith('/000000/kvr_main.html')"));
+  PressKeys(window, {"Escape"});
+  EXPECT_TRUE(WaitUntil([&] { return Xdo({"search", "--name", "^Quillory$"}).output.empty(); }));
+}
+
 }  // namespace
 }  // namespace guitest
