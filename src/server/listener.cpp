@@ -13,6 +13,7 @@
 #include "server/content_store.h"
 #include "server/request_handler.h"
 #include "server/server.h"
+#include "server/thread_cache.h"
 
 std::atomic<int> g_bAccepting{0};
 
@@ -52,7 +53,7 @@ void Release(ServerChain* chain) {
 bool StartNextThread(ServerChain* chain) {
   chain->references.fetch_add(1, std::memory_order_relaxed);
   server_testing::ThreadStarter starter = s_thread_starter.load();
-  if (starter == nullptr) starter = platform::StartDetachedThread;
+  if (starter == nullptr) starter = StartCachedThread;
   if (starter(ConnectionThreadProc, chain, kConnectionStackBytes)) return true;
   chain->references.fetch_sub(1, std::memory_order_relaxed);
   return false;
