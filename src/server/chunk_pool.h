@@ -6,7 +6,7 @@
 #include <cstddef>
 
 // Bytes of a file read, unscrambled and sent per step.
-inline constexpr std::size_t kChunkBytes = 128 * 1024;
+inline constexpr std::size_t kChunkBytes = 64 * 1024;
 // Room in front of the chunk for a response header, so that the header and
 // the first chunk leave in one send.
 inline constexpr std::size_t kChunkLead = 512;

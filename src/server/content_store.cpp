@@ -12,6 +12,10 @@ namespace {
 
 constexpr char kDigestSuffix[] = ".vkc";
 
+#if defined(__GNUC__)
+using Block16 = std::uint8_t __attribute__((vector_size(16)));
+#endif
+
 template <typename Text>
 Text MakeStorePath(const Text& path) {
   Text store;
@@ -71,6 +75,21 @@ void ScrambleBytes(char* bytes, std::size_t count, std::uint64_t whole_length) {
   const std::uint8_t key = ScrambleKey(whole_length);
   const std::uint64_t word_key = 0x0101010101010101ull * key;
   std::size_t i = 0;
+#if defined(__GNUC__)
+  // Four 16-byte vectors per step: the XOR then costs next to nothing beside
+  // the copies into and out of the buffer.
+  Block16 block_key;
+  for (std::size_t b = 0; b < sizeof block_key; ++b) block_key[b] = key;
+  for (; i + 4 * sizeof(Block16) <= count; i += 4 * sizeof(Block16)) {
+    Block16 blocks[4];
+    std::memcpy(blocks, bytes + i, sizeof blocks);
+    blocks[0] ^= block_key;
+    blocks[1] ^= block_key;
+    blocks[2] ^= block_key;
+    blocks[3] ^= block_key;
+    std::memcpy(bytes + i, blocks, sizeof blocks);
+  }
+#endif
   for (; i + 8 <= count; i += 8) {
     std::uint64_t word;
     std::memcpy(&word, bytes + i, 8);
