@@ -172,7 +172,12 @@ std::string ScriptedServer::Url(const std::string& path) const {
 
 std::string ScriptedServer::last_request() const {
   std::lock_guard<std::mutex> lock(mutex_);
-  return last_request_;
+  return requests_.empty() ? std::string() : requests_.back();
+}
+
+std::vector<std::string> ScriptedServer::requests() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return requests_;
 }
 
 // Runs on the server's own thread.
@@ -192,7 +197,10 @@ void ScriptedServer::Serve() {
 void ScriptedServer::Answer(int connection) {
   std::string request;
   char buffer[4096];
-  while (request.find("\r\n\r\n") == std::string::npos && !stopping_) {
+  // A client that connects without asking (a browser's spare connection) is
+  // given up after a while, so it cannot hold up the others.
+  for (int waited = 0; request.find("\r\n\r\n") == std::string::npos; waited += 50) {
+    if (stopping_ || waited > 5000) return;
     pollfd readable{connection, POLLIN, 0};
     if (poll(&readable, 1, 50) <= 0) continue;
     const ssize_t n = recv(connection, buffer, sizeof buffer, 0);
@@ -201,7 +209,7 @@ void ScriptedServer::Answer(int connection) {
   }
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    last_request_ = request;
+    requests_.push_back(request);
   }
   const std::string announced = "HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n";
   switch (behaviour_) {

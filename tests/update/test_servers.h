@@ -60,8 +60,10 @@ class ScriptedServer {
   ScriptedServer& operator=(const ScriptedServer&) = delete;
 
   std::string Url(const std::string& path) const;
-  // The head of the last request received.
+  // The head of the last request received ("" when none).
   std::string last_request() const;
+  // The heads of every request received, in order.
+  std::vector<std::string> requests() const;
 
  private:
   void Serve();
@@ -73,7 +75,7 @@ class ScriptedServer {
   std::atomic<bool> stopping_{false};
   mutable std::mutex mutex_;
   std::condition_variable stopped_;
-  std::string last_request_;
+  std::vector<std::string> requests_;
   std::thread thread_;
 };
 
