@@ -60,9 +60,9 @@ bool CMainApp::InitInstance() {
                                 [] { platform::PostToMainThread(ActivateRunningWindow); });
 
   InitServerUrl();
-  {
-    CMainDlg dialog(m_bAutomation);
-    dialog.DoModal();
-  }
+  // The window object stays until the process ends: worker threads may still
+  // hold g_hMainWnd, and once the modal run is over it drops what they post or send.
+  auto* dialog = new CMainDlg(m_bAutomation);
+  dialog->DoModal();
   return false;
 }
