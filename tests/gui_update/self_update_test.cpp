@@ -130,6 +130,11 @@ TEST_F(SelfUpdateTest, WithABookOpenTheRestartWaitsForTheUsersClose) {
   Process* first = StartFirstShell();
   const std::string box = WaitForWindow("Quillory - 更新升级", std::chrono::seconds(60));
   ASSERT_FALSE(box.empty());
+  // Answer the box only once the book has maximised the window, so that the
+  // window manager does not raise the window over the box after the answer.
+  const std::string window = WaitForWindow("Quillory");
+  ASSERT_FALSE(window.empty());
+  ASSERT_TRUE(WaitUntil([&] { return HasState(window, "MAXIMIZED_VERT"); }));
   PressKeys(box, {"Return"});
 
   // The close command only leaves the book: the main page comes back.
@@ -138,8 +143,6 @@ TEST_F(SelfUpdateTest, WithABookOpenTheRestartWaitsForTheUsersClose) {
   EXPECT_TRUE(fs::exists(ProgramDir() + "/quillory_"));
 
   // The user's close ends the program, and the new executable takes over.
-  const std::string window = WaitForWindow("Quillory");
-  ASSERT_FALSE(window.empty());
   PressKeys(window, {"Escape"});
   EXPECT_TRUE(first->WaitExit(std::chrono::seconds(30)).has_value());
   ExpectNewShellRunning(reports);
