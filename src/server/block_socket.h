@@ -8,11 +8,10 @@
 #include "platform/socket.h"
 
 // Writes whole blocks of bytes to a connected socket. The destructor does not
-// close the socket: whoever sets the handle closes it.
+// close the socket: whoever sets the handle closes it. Neither class is
+// deleted through a pointer to its base, so neither needs virtual functions.
 class CMyBlockSocket {
  public:
-  virtual ~CMyBlockSocket() = default;
-
   // Sends all `count` bytes, in order, with as many sends as the socket needs.
   // Returns the count sent in total; less than `count` when a send failed (the
   // peer has gone or made no progress within the socket's time-out), after

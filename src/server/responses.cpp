@@ -1,6 +1,7 @@
 // Fixed response, default answer and file response headers.
 #include "server/responses.h"
 
+#include <algorithm>
 #include <cinttypes>
 #include <cstdio>
 #include <string>
@@ -90,5 +91,6 @@ std::size_t FormatFileHeader(char* out, const ByteRange& range, std::uint64_t le
                               "Connection: close\r\n"
                               "\r\n",
                               status, content_type, content_range, BodyLength(range, length));
-  return written < 0 ? 0 : static_cast<std::size_t>(written);
+  if (written < 0) return 0;
+  return std::min(static_cast<std::size_t>(written), kFileHeaderRoom - 1);
 }
