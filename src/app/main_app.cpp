@@ -17,8 +17,10 @@
 
 namespace {
 
+// Through the narrow file-system name: a wide path converts with the C
+// locale and throws for a folder named in Chinese.
 std::wstring BaseName(const std::wstring& path) {
-  return std::filesystem::path(path).stem().wstring();
+  return platform::FromFsName(std::filesystem::path(platform::ToFsName(path)).stem().string());
 }
 
 // A later start asked us to come forward: only a window carrying the mark answers.
