@@ -31,9 +31,8 @@ double Seconds(Work work) {
 
 int Fetch(const std::string& url, const std::string& out_dir) {
   bool ok = false;
-  const double seconds = Seconds([&] {
-    ok = DownloadFile(L"download.bin", FsNameToWide(url), FsNameToWide(out_dir + "/"));
-  });
+  const double seconds = Seconds(
+      [&] { ok = DownloadFile(L"download.bin", FsNameToWide(url), FsNameToWide(out_dir + "/")); });
   if (!ok) return 1;
   std::printf("%.3f\n", seconds);
   return 0;
@@ -65,8 +64,8 @@ int Phases(const std::string& program_dir, const std::string& server_url) {
   const double download = Seconds([&] { ok = DownloadFile(item.file_name, item.url, folder); });
   const std::string staged = scratch + "/" + WideToFsName(item.file_name);
   const double md5 = Seconds([&] { ok = ok && MD5File(staged).has_value(); });
-  const double unpack =
-      Seconds([&] { ok = ok && UnzipArchive(FsNameToWide(staged), FsNameToWide(scratch + "/Data")); });
+  const double unpack = Seconds(
+      [&] { ok = ok && UnzipArchive(FsNameToWide(staged), FsNameToWide(scratch + "/Data")); });
   std::printf("phases: download %.2f s, md5 %.2f s, unpack %.2f s (sum %.2f s)\n", download, md5,
               unpack, download + md5 + unpack);
   std::filesystem::remove_all(scratch);
@@ -89,7 +88,6 @@ int main(int argc, char** argv) {
   const std::string mode = argc > 1 ? argv[1] : "";
   if (mode == "fetch" && argc == 4) return Fetch(argv[2], argv[3]);
   if (mode == "update" && argc == 4) return Update(argv[2], argv[3]);
-  std::fprintf(stderr,
-               "usage: download_bench fetch URL OUT_DIR | update PROGRAM_DIR SERVER_URL\n");
+  std::fprintf(stderr, "usage: download_bench fetch URL OUT_DIR | update PROGRAM_DIR SERVER_URL\n");
   return 2;
 }

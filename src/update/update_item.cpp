@@ -22,7 +22,8 @@ constexpr wchar_t kUnpackFolder[] = L"Data";
 std::wstring StagedDigest(const std::wstring& staged) {
   const std::string digest = MD5File(platform::ToFsName(staged)).value_or(std::string());
   std::wstring upper;
-  for (const char c : digest) upper += static_cast<wchar_t>(std::toupper(static_cast<unsigned char>(c)));
+  for (const char c : digest)
+    upper += static_cast<wchar_t>(std::toupper(static_cast<unsigned char>(c)));
   return upper;
 }
 

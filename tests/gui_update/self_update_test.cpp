@@ -2,8 +2,8 @@
 // a new executable and asks for a restart; after the two restarts the new
 // version runs and the swap executable is gone.
 #include <filesystem>
-#include <memory>
 #include <fstream>
+#include <memory>
 #include <sstream>
 
 #include "app/version_record.h"
@@ -27,9 +27,13 @@ constexpr const char* kManifestUrlPath = "/Public/ebag/client/update/update.xml"
 std::string ReportingEntrancePage(const std::string& report_url, const std::string& first_call) {
   return "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><script>\n"
          "function SetBaseInfo(folder, server, version) {\n"
-         "  new Image().src = '" + report_url + "/report?version=' + encodeURIComponent(version);\n"
+         "  new Image().src = '" +
+         report_url +
+         "/report?version=' + encodeURIComponent(version);\n"
          "}\n"
-         "window.addEventListener('load', function () {\n  " + first_call + "\n"
+         "window.addEventListener('load', function () {\n  " +
+         first_call +
+         "\n"
          "  window.external.WinFun('GetBaseInfo', '', '', '', '', '');\n"
          "});\n"
          "</script></head><body>update test</body></html>\n";
@@ -38,7 +42,9 @@ std::string ReportingEntrancePage(const std::string& report_url, const std::stri
 // A main page that reports that it was shown.
 std::string ReportingMainPage(const std::string& report_url) {
   return "<!DOCTYPE html><html><head><meta charset=\"utf-8\"></head><body>main<script>\n"
-         "new Image().src = '" + report_url + "/report?main';\n"
+         "new Image().src = '" +
+         report_url +
+         "/report?main';\n"
          "</script></body></html>\n";
 }
 
@@ -90,10 +96,10 @@ class SelfUpdateTest : public ShellTest {
     fs::create_directories(fs::path(www + kManifestUrlPath).parent_path());
     fs::copy_file(ShellExecutable(), new_shell);
     ASSERT_TRUE(RewriteFileVersionRecord(FsNameToWide(new_shell), FsNameToWide(kNewVersion)));
-    CommandResult pack = RunCommand({PackExecutable(), "manifest", "--version", "2.0.0.0", "--out",
-                                     www + kManifestUrlPath,
-                                     new_shell + ",," + server_url + "/files/quillory,main"},
-                                    ShellEnv());
+    CommandResult pack =
+        RunCommand({PackExecutable(), "manifest", "--version", "2.0.0.0", "--out",
+                    www + kManifestUrlPath, new_shell + ",," + server_url + "/files/quillory,main"},
+                   ShellEnv());
     ASSERT_EQ(pack.exit_code, 0) << pack.output;
   }
   std::string RecordedVersion() {
@@ -109,8 +115,8 @@ TEST_F(SelfUpdateTest, NewExecutableTakesOverThroughTheTwoRestarts) {
   LayOutProgram(reports.Url(""));
   StartUpdateServer();
   Process* first = StartFirstShell();
-  ASSERT_TRUE(WaitUntil([&] { return Reported(reports, "version=1.0.1.0"); },
-                        std::chrono::seconds(60)));
+  ASSERT_TRUE(
+      WaitUntil([&] { return Reported(reports, "version=1.0.1.0"); }, std::chrono::seconds(60)));
   const std::string box = WaitForWindow("Quillory - 更新升级", std::chrono::seconds(60));
   ASSERT_FALSE(box.empty());
   EXPECT_TRUE(fs::exists(ProgramDir() + "/quillory_"));

@@ -137,8 +137,8 @@ TEST(ConnectionTest, ConnectionThatCannotBeMadeFailsInsteadOfHanging) {
   if (!listener.full()) GTEST_SKIP() << "the accept queue could not be filled here";
   TempFolder target;
   EXPECT_FALSE(CheckConnection(Wide(listener.Url()), ShortLimits()));
-  EXPECT_FALSE(DownloadFile(L"x", Wide(listener.Url() + "/x"), Wide(target.path() + "/"),
-                            ShortLimits()));
+  EXPECT_FALSE(
+      DownloadFile(L"x", Wide(listener.Url() + "/x"), Wide(target.path() + "/"), ShortLimits()));
 }
 
 TEST(ConnectionTest, ChecksTheHostWithoutARequest) {
@@ -164,8 +164,8 @@ TEST(TlsTest, UntrustedCertificateIsRefused) {
   if (!server.running()) GTEST_SKIP() << "no TLS server could be started";
   TempFolder target;
   EXPECT_FALSE(CheckConnection(Wide(server.Url()), ShortLimits()));
-  EXPECT_FALSE(DownloadFile(L"ten.txt", Wide(server.Url() + "/ten.txt"),
-                            Wide(target.path() + "/"), ShortLimits()));
+  EXPECT_FALSE(DownloadFile(L"ten.txt", Wide(server.Url() + "/ten.txt"), Wide(target.path() + "/"),
+                            ShortLimits()));
   EXPECT_FALSE(Exists(target.path() + "/ten.txt"));
 }
 

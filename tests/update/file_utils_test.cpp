@@ -40,7 +40,7 @@ TEST(MakeFolderPathTest, CreatesEveryMissingLevelWithOrWithoutTrailingSeparator)
   EXPECT_TRUE(std::filesystem::is_directory(folder.path() + "/a/b/c"));
   EXPECT_TRUE(MakeFolderPath(folder.path() + "/x\\y/"));  // both separators
   EXPECT_TRUE(std::filesystem::is_directory(folder.path() + "/x/y"));
-  EXPECT_TRUE(MakeFolderPath(folder.path() + "/a/b/c/"));  // all exist: nothing to do
+  EXPECT_TRUE(MakeFolderPath(folder.path() + "/a/b/c/"));   // all exist: nothing to do
   EXPECT_TRUE(MakeFolderPath(folder.path() + "//a//d//"));  // doubled separators
   EXPECT_TRUE(std::filesystem::is_directory(folder.path() + "/a/d"));
 }

@@ -12,9 +12,9 @@ constexpr const char* kSixAttributes =
     R"(name="a.txt" md5="ABC" folder="sub/" size="12" url="http://h/a.txt" kind="file")";
 
 TEST(ManifestTest, ReadsByPositionNotByName) {
-  const auto manifest = ParseManifest(
-      R"(<?xml version="1.0"?><!-- published --><x v="2.0.0.1" other="9">)"
-      R"(<i z="f.bin" y="0123" x="dir/" w=" 42kb" v="http://h/f" u="main"/></x>)");
+  const auto manifest =
+      ParseManifest(R"(<?xml version="1.0"?><!-- published --><x v="2.0.0.1" other="9">)"
+                    R"(<i z="f.bin" y="0123" x="dir/" w=" 42kb" v="http://h/f" u="main"/></x>)");
   ASSERT_TRUE(manifest);
   EXPECT_EQ(manifest->version, L"2.0.0.1");
   ASSERT_EQ(manifest->items.size(), 1u);
@@ -28,8 +28,8 @@ TEST(ManifestTest, ReadsByPositionNotByName) {
 }
 
 TEST(ManifestTest, SeventhAttributeIsIgnored) {
-  const auto manifest = ParseManifest(std::string("<u v=\"1\"><i ") + kSixAttributes +
-                                      " extra=\"ignored\"/></u>");
+  const auto manifest =
+      ParseManifest(std::string("<u v=\"1\"><i ") + kSixAttributes + " extra=\"ignored\"/></u>");
   ASSERT_TRUE(manifest);
   ASSERT_EQ(manifest->items.size(), 1u);
   EXPECT_EQ(manifest->items[0].kind, L"file");
@@ -52,20 +52,21 @@ TEST(ManifestTest, RootsFirstAttributeIsTheVersionWhateverItsName) {
 TEST(ManifestTest, ValuesAreCodePageBytes) {
   // "课本" in the legacy code page, as the manifest writer stores it.
   const std::string name = WideToAnsi(L"课本.txt");
-  const auto manifest = ParseManifest("<?xml version=\"1.0\" encoding=\"GBK\"?><u v=\"1\"><i n=\"" +
-                                      name + "\" m=\"A\" f=\"\" s=\"1\" u=\"http://h/\" k=\"x\"/></u>");
+  const auto manifest =
+      ParseManifest("<?xml version=\"1.0\" encoding=\"GBK\"?><u v=\"1\"><i n=\"" + name +
+                    "\" m=\"A\" f=\"\" s=\"1\" u=\"http://h/\" k=\"x\"/></u>");
   ASSERT_TRUE(manifest);
   EXPECT_EQ(manifest->items.at(0).file_name, L"课本.txt");
 }
 
 TEST(ManifestTest, MalformedManifestsAreUnusable) {
   for (const char* text : {
-           "",                                                    // empty
-           "<u v=\"1\"><i></u>",                                  // not well formed
-           "<!-- only a comment -->",                             // no root element
+           "",                                                             // empty
+           "<u v=\"1\"><i></u>",                                           // not well formed
+           "<!-- only a comment -->",                                      // no root element
            "<u><i a=\"1\" b=\"2\" c=\"3\" d=\"4\" e=\"5\" f=\"6\"/></u>",  // root without attribute
            "<u v=\"1\"><i a=\"1\" b=\"2\" c=\"3\" d=\"4\" e=\"5\"/></u>",  // five attributes
-           "<u v=\"1\" v=\"2\"/>",                                // duplicate attribute
+           "<u v=\"1\" v=\"2\"/>",                                         // duplicate attribute
        }) {
     EXPECT_FALSE(ParseManifest(text)) << text;
   }
@@ -82,11 +83,12 @@ TEST(ManifestTest, LoadsFromFileAndRefusesMissingFile) {
 }
 
 TEST(IsContainedNameTest, RefusesNamesThatLeaveTheirFolder) {
-  for (const wchar_t* name : {L"", L"a.txt", L"sub/", L"sub\\deep\\", L"a..b", L"...", L".hidden"}) {
+  for (const wchar_t* name :
+       {L"", L"a.txt", L"sub/", L"sub\\deep\\", L"a..b", L"...", L".hidden"}) {
     EXPECT_TRUE(IsContainedName(name)) << name;
   }
-  for (const wchar_t* name : {L"..", L"../x", L"sub/../../x", L"sub\\..\\x", L"/etc/passwd",
-                              L"\\x", L"C:x", L"c:\\windows", L"a/..", L"..\\"}) {
+  for (const wchar_t* name : {L"..", L"../x", L"sub/../../x", L"sub\\..\\x", L"/etc/passwd", L"\\x",
+                              L"C:x", L"c:\\windows", L"a/..", L"..\\"}) {
     EXPECT_FALSE(IsContainedName(name)) << name;
   }
 }

@@ -54,7 +54,7 @@ TEST(PackManifestTest, WritesNameDigestSizeAndValuesInOrder) {
 TEST(PackManifestTest, RefusesBadArgumentsAndUnreadableFiles) {
   TempFolder folder;
   const std::string out = folder.path() + "/update.xml";
-  EXPECT_EQ(RunManifest({"--out", out}), 2);                               // no version
+  EXPECT_EQ(RunManifest({"--out", out}), 2);                                   // no version
   EXPECT_EQ(RunManifest({"--version", "1", "--out", out, "just-a-path"}), 2);  // not an item
   EXPECT_EQ(RunManifest({"--version", "1", "--out", out, folder.path() + "/missing,,u,k"}), 1);
   EXPECT_FALSE(update_test::Exists(out));

@@ -81,8 +81,7 @@ std::string NginxConfig(const std::string& prefix, const std::string& root, int 
     c << "    ssl_certificate " << prefix << "/cert.pem;\n    ssl_certificate_key " << prefix
       << "/key.pem;\n";
   }
-  c << "    root " << root << ";\n    location /slow/ { alias " << root
-    << "/; limit_rate 64k; }\n";
+  c << "    root " << root << ";\n    location /slow/ { alias " << root << "/; limit_rate 64k; }\n";
   if (slow_files) c << "    location /files/ { limit_rate 64k; }\n";
   for (int level = 1; level <= kRedirectLevels; ++level) {
     c << "    location /redirect/" << level << "/ { rewrite ^/redirect/" << level << "/(.*)$ /";
@@ -101,9 +100,8 @@ NginxServer::NginxServer(const Options& options) {
   prefix_ = pattern;
   tls_ = options.tls;
   if (tls_ && RunProcess({"/usr/bin/openssl", "req", "-x509", "-newkey", "ec", "-pkeyopt",
-                          "ec_paramgen_curve:prime256v1", "-nodes", "-keyout",
-                          prefix_ + "/key.pem", "-out", prefix_ + "/cert.pem", "-days", "1",
-                          "-subj", "/CN=127.0.0.1"},
+                          "ec_paramgen_curve:prime256v1", "-nodes", "-keyout", prefix_ + "/key.pem",
+                          "-out", prefix_ + "/cert.pem", "-days", "1", "-subj", "/CN=127.0.0.1"},
                          "/dev/null") != 0) {
     return;
   }
@@ -121,8 +119,7 @@ bool NginxServer::StartOnce(const Options& options, int port) {
       {kNginx, "-p", prefix_, "-c", config, "-e", prefix_ + "/error.log"}, "/dev/null");
   if (pid <= 0) return false;
   bool exited = false;
-  WaitFor([&] { return (exited = waitpid(pid, nullptr, WNOHANG) == pid) || CanConnect(port); },
-          20);
+  WaitFor([&] { return (exited = waitpid(pid, nullptr, WNOHANG) == pid) || CanConnect(port); }, 20);
   if (exited || !CanConnect(port)) {
     if (!exited) {
       kill(pid, SIGKILL);
@@ -257,9 +254,7 @@ FullBacklogListener::~FullBacklogListener() {
   close(listener_);
 }
 
-std::string FullBacklogListener::Url() const {
-  return "http://127.0.0.1:" + std::to_string(port_);
-}
+std::string FullBacklogListener::Url() const { return "http://127.0.0.1:" + std::to_string(port_); }
 
 int UnusedPort() {
   int port = 0;

@@ -21,9 +21,9 @@ namespace update_test {
 class NginxServer {
  public:
   struct Options {
-    std::string root;        // document root
-    int port = 0;            // 0: a free port
-    bool tls = false;        // serve https with a self-signed certificate
+    std::string root;         // document root
+    int port = 0;             // 0: a free port
+    bool tls = false;         // serve https with a self-signed certificate
     bool slow_files = false;  // /files/ too is served slowly
   };
   explicit NginxServer(const Options& options);

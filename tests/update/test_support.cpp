@@ -91,8 +91,8 @@ pid_t SpawnProcess(const std::vector<std::string>& argv, const std::string& stdo
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   if (!stdout_path.empty()) {
-    posix_spawn_file_actions_addopen(&actions, 1, stdout_path.c_str(),
-                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 1, stdout_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0644);
   }
   pid_t pid = -1;
   const int result = posix_spawn(&pid, args[0], &actions, nullptr, args.data(), environ);
@@ -111,8 +111,8 @@ int RunProcess(const std::vector<std::string>& argv, const std::string& stdout_p
 }
 
 bool WaitFor(const std::function<bool()>& condition, double limit_seconds) {
-  const auto deadline = std::chrono::steady_clock::now() +
-                        std::chrono::duration<double>(limit_seconds);
+  const auto deadline =
+      std::chrono::steady_clock::now() + std::chrono::duration<double>(limit_seconds);
   while (!condition()) {
     if (std::chrono::steady_clock::now() > deadline) return condition();
     std::this_thread::sleep_for(std::chrono::milliseconds(10));

@@ -78,8 +78,7 @@ void UpdateFixture::EditManifest(const std::string& from, const std::string& to)
 }
 
 void UpdateFixture::RestartProgram() {
-  g_strLastUpdate =
-      platform::GetPrivateProfileString(L"BASE", L"LastUpdate", L"", g_strConfigPath);
+  g_strLastUpdate = platform::GetPrivateProfileString(L"BASE", L"LastUpdate", L"", g_strConfigPath);
   g_bExeUpdated = 0;
 }
 

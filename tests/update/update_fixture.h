@@ -18,11 +18,11 @@ inline constexpr const char* kManifestUrlPath = "/Public/ebag/client/update/upda
 
 // One published file and its manifest entry.
 struct PublishedItem {
-  std::string name;        // file name
-  std::string bytes;       // contents
-  std::string folder;      // folder value
-  std::string kind;        // kind value
-  std::string url = "";    // URL; empty: the file on the nginx server under /files/
+  std::string name;      // file name
+  std::string bytes;     // contents
+  std::string folder;    // folder value
+  std::string kind;      // kind value
+  std::string url = "";  // URL; empty: the file on the nginx server under /files/
 };
 
 class UpdateFixture : public testing::Test {
@@ -43,7 +43,7 @@ class UpdateFixture : public testing::Test {
   // The value recorded in config.ini, "<none>" when missing.
   std::string RecordedVersion() const;
 
-  std::string app() const { return app_; }          // program folder, ending in "/"
+  std::string app() const { return app_; }  // program folder, ending in "/"
   std::string content() const { return app_ + data_dir_; }
   std::string www() const { return www_->path(); }
   std::string ServerUrl() const { return nginx_->Url(); }

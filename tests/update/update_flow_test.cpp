@@ -50,14 +50,13 @@ TEST_F(UpdateFlowTest, InstallsPackagePlainFileAndExecutableThenAsksForRestart) 
   EXPECT_EQ(ReadFile(app() + "Data/000001/img/a.png"), "png");
   EXPECT_EQ(ReadFile(app() + "docs/readme.txt"), "read me");
   EXPECT_EQ(ReadFile(app() + "quillory_"), "new executable");
-  EXPECT_NE(fs::status(app() + "quillory_").permissions() & fs::perms::owner_exec,
-            fs::perms::none);
+  EXPECT_NE(fs::status(app() + "quillory_").permissions() & fs::perms::owner_exec, fs::perms::none);
   EXPECT_EQ(RecordedVersion(), "2.0.0.0");
   EXPECT_FALSE(Exists(Staging()));
   EXPECT_FALSE(Exists(content() + "/update.xml"));
   EXPECT_EQ(window_.calls(),
-            (std::vector<std::wstring>{L"box|程序更新需要重新启动！|Quillory - 更新升级|information",
-                                       L"cancel"}));
+            (std::vector<std::wstring>{
+                L"box|程序更新需要重新启动！|Quillory - 更新升级|information", L"cancel"}));
   RestartProgram();
   EXPECT_EQ(Run(), UpdateOutcome::kNotNewer);
 }
@@ -246,13 +245,14 @@ TEST_P(TraversalTest, ChangesNothingOutsideTheProgramFolderAndDownloadsNothing) 
   ExpectNothingRecordedAndManifestGone();
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Names, TraversalTest,
-    testing::Values(TraversalCase{"../", ""}, TraversalCase{"..\\", ""},
-                    TraversalCase{"docs/../../", ""}, TraversalCase{"", "../escape.txt"},
-                    TraversalCase{"", "..\\..\\escape.txt"},
-                    TraversalCase{"/tmp/quillory-escape/", ""}, TraversalCase{"C:\\x\\", ""},
-                    TraversalCase{"", "/tmp/quillory-escape.txt"}));
+INSTANTIATE_TEST_SUITE_P(Names, TraversalTest,
+                         testing::Values(TraversalCase{"../", ""}, TraversalCase{"..\\", ""},
+                                         TraversalCase{"docs/../../", ""},
+                                         TraversalCase{"", "../escape.txt"},
+                                         TraversalCase{"", "..\\..\\escape.txt"},
+                                         TraversalCase{"/tmp/quillory-escape/", ""},
+                                         TraversalCase{"C:\\x\\", ""},
+                                         TraversalCase{"", "/tmp/quillory-escape.txt"}));
 
 TEST_F(UpdateFlowTest, ItemThatIsNotFoundFails) {
   Publish("2.0", {{"n.txt", "n", "", "file"}});
@@ -262,9 +262,9 @@ TEST_F(UpdateFlowTest, ItemThatIsNotFoundFails) {
   ExpectNothingRecordedAndManifestGone();
 }
 
-class DownloadFaultTest : public UpdateFlowTest,
-                          public testing::WithParamInterface<update_test::ScriptedServer::Behaviour> {
-};
+class DownloadFaultTest
+    : public UpdateFlowTest,
+      public testing::WithParamInterface<update_test::ScriptedServer::Behaviour> {};
 
 TEST_P(DownloadFaultTest, FailsTheItemAndRecordsNothing) {
   update_test::ScriptedServer server(GetParam());

@@ -1,9 +1,8 @@
 // The update sequence as a process of its own: killed in the middle and
 // started again, and the exit hook of a completed executable update.
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <stdlib.h>
-
-#include <gtest/gtest.h>
 
 #include <filesystem>
 
@@ -39,8 +38,8 @@ TEST_F(UpdateProcessTest, KilledInTheMiddleOfADownloadCompletesAtTheNextStart) {
   setenv("QUILLORY_UPDATE_SERVER", slow.Url().c_str(), 1);
   const pid_t child = update_test::SpawnProcess({QUILLORY_UPDATE_RUN, app()}, "/dev/null");
   const std::string partial = content() + "/update/big/big.bin.tmp";
-  const bool receiving = update_test::WaitFor(
-      [&] { return Exists(partial) && fs::file_size(partial) > 0; }, 60);
+  const bool receiving =
+      update_test::WaitFor([&] { return Exists(partial) && fs::file_size(partial) > 0; }, 60);
   kill(child, SIGKILL);
   update_test::WaitProcess(child);
   ASSERT_TRUE(receiving);

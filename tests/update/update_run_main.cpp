@@ -31,12 +31,18 @@ void MarkSwapStart() { std::ofstream(WideToFsName(g_strAppDir + L"swap-started")
 
 const char* OutcomeName(UpdateOutcome outcome) {
   switch (outcome) {
-    case UpdateOutcome::kNoConnection: return "no-connection";
-    case UpdateOutcome::kNoManifest: return "no-manifest";
-    case UpdateOutcome::kUnreadableManifest: return "unreadable-manifest";
-    case UpdateOutcome::kNotNewer: return "not-newer";
-    case UpdateOutcome::kIncomplete: return "incomplete";
-    case UpdateOutcome::kCompleted: return "completed";
+    case UpdateOutcome::kNoConnection:
+      return "no-connection";
+    case UpdateOutcome::kNoManifest:
+      return "no-manifest";
+    case UpdateOutcome::kUnreadableManifest:
+      return "unreadable-manifest";
+    case UpdateOutcome::kNotNewer:
+      return "not-newer";
+    case UpdateOutcome::kIncomplete:
+      return "incomplete";
+    case UpdateOutcome::kCompleted:
+      return "completed";
   }
   return "?";
 }
