@@ -8,6 +8,7 @@
 
 #include "platform/fs.h"
 #include "util/zip_entry.h"
+#include "util/zip_io.h"
 
 namespace {
 
@@ -64,15 +65,18 @@ std::wstring WithTrailingSeparator(std::wstring folder) {
   return folder;
 }
 
-bool UnzipAllEntries(unzFile archive, const std::wstring& target_folder) {
+bool UnzipAllEntries(unzFile archive, const std::wstring& target_folder,
+                     platform::ArchiveFile* file) {
   unz_global_info64 global{};
   if (unzGetGlobalInfo64(archive, &global) != UNZ_OK) return false;
   ZPOS64_T count = global.number_entry;
   if (count == 0) return true;
   if (!CheckAllEntries(archive, count)) return false;
   std::wstring target = WithTrailingSeparator(target_folder);
+  UnzipWalk walk;
+  walk.file = file;
   for (ZPOS64_T i = 0; i < count; ++i) {
-    if (!UnzipCurrentEntry(archive, target)) return false;
+    if (!UnzipCurrentEntry(archive, target, walk)) return false;
     if (i + 1 < count && unzGoToNextFile(archive) != UNZ_OK) return false;
   }
   return true;
@@ -82,10 +86,12 @@ bool UnzipAllEntries(unzFile archive, const std::wstring& target_folder) {
 
 bool UnzipArchive(const std::wstring& archive_path, const std::wstring& target_folder) {
   try {
-    unzFile archive = unzOpen64(platform::ToFsName(archive_path).c_str());
+    OpenedArchiveFile opened;
+    zlib_filefunc64_def functions = ArchiveFileFunctions(&opened);
+    unzFile archive = unzOpen2_64(platform::ToFsName(archive_path).c_str(), &functions);
     if (archive == nullptr) return IsEmptyArchive(archive_path);
     ArchiveCloser closer(archive);
-    return UnzipAllEntries(archive, target_folder);
+    return UnzipAllEntries(archive, target_folder, opened.file);
   } catch (...) {
     // Out of memory while building paths: the archive is not unpacked.
     return false;

@@ -1,9 +1,11 @@
 // Unpacking one entry of an open zip archive.
 #include "util/zip_entry.h"
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
+#include "platform/archive_file.h"
 #include "platform/file_writer.h"
 #include "platform/fs.h"
 #include "util/zip_names.h"
@@ -19,14 +21,14 @@ constexpr unsigned long kUtf8NameFlag = 1ul << 11;
 constexpr unsigned long kStoredMethod = 0;
 
 // Appends every level but the last to `target`, creating each folder on the
-// way, and returns the folder that holds the last level. A folder that
-// cannot be created shows up when its contents are written.
-std::wstring CreateFolders(const std::wstring& target, const std::vector<std::wstring>& levels) {
+// way, and returns the folder that holds the last level.
+std::wstring CreateFolders(const std::wstring& target, const std::vector<std::wstring>& levels,
+                           FolderCache& folders) {
   std::wstring path = target;
   for (std::size_t i = 0; i + 1 < levels.size(); ++i) {
     path += levels[i];
     path += platform::kPathSeparator;
-    platform::CreateFolder(path);
+    folders.Create(path);
   }
   return path;
 }
@@ -37,32 +39,61 @@ platform::LocalTime EntryTime(const tm_unz& date) {
                              static_cast<int>(date.tm_min),  static_cast<int>(date.tm_sec)};
 }
 
+// Copies the open entry through minizip, which inflates and checks the
+// CRC-32 when the entry is closed.
 bool CopyEntryData(unzFile archive, platform::FileWriter& writer) {
   std::unique_ptr<char[]> buffer(new char[kCopyBufferSize]);
   for (;;) {
     int count = unzReadCurrentFile(archive, buffer.get(), kCopyBufferSize);
     if (count < 0) return false;
-    if (count == 0) return true;
+    if (count == 0) return unzCloseCurrentFile(archive) == UNZ_OK;
     if (!writer.Write(buffer.get(), static_cast<std::size_t>(count))) return false;
   }
 }
 
+// Copies the open stored entry straight from the archive's reader and checks
+// its CRC-32 against the central directory's record.
+bool CopyStoredData(unzFile archive, const unz_file_info64& raw, platform::ArchiveFile& file,
+                    platform::FileWriter& writer) {
+  if (raw.compressed_size != raw.uncompressed_size) return false;
+  ZPOS64_T start = unzGetCurrentFileZStreamPos64(archive);
+  if (start == 0 || !file.Seek(static_cast<std::int64_t>(start), platform::ArchiveFile::Origin::kStart)) {
+    return false;
+  }
+  std::unique_ptr<char[]> buffer(new char[kCopyBufferSize]);
+  uLong crc = crc32(0, nullptr, 0);
+  for (ZPOS64_T left = raw.uncompressed_size; left > 0;) {
+    std::size_t count = static_cast<std::size_t>(std::min<ZPOS64_T>(left, kCopyBufferSize));
+    if (file.Read(buffer.get(), count) != count) return false;
+    crc = crc32_z(crc, reinterpret_cast<const Bytef*>(buffer.get()), count);
+    if (!writer.Write(buffer.get(), count)) return false;
+    left -= count;
+  }
+  return crc == raw.crc && unzCloseCurrentFile(archive) == UNZ_OK;
+}
+
 // Writes the open entry to `path` through a temporary file in `folder`.
-// Closing the entry checks its CRC-32; only a verified file is renamed into
-// place, so a failure never leaves a cut-short file at `path`.
+// Only a complete file whose CRC-32 matched is renamed into place, so a
+// failure never leaves a cut-short file at `path`.
 bool WriteFileEntry(unzFile archive, const EntryInfo& info, const std::wstring& folder,
-                    const std::wstring& path) {
+                    const std::wstring& path, platform::ArchiveFile* file) {
   if (!platform::CanReplaceFile(path)) return false;
   platform::FileWriter writer;
   if (!writer.Create(folder)) return false;
-  if (!CopyEntryData(archive, writer)) return false;
-  if (unzCloseCurrentFile(archive) != UNZ_OK) return false;
+  bool copied = info.raw.compression_method == kStoredMethod && file != nullptr
+                    ? CopyStoredData(archive, info.raw, *file, writer)
+                    : CopyEntryData(archive, writer);
+  if (!copied) return false;
   // A time the platform cannot represent leaves the file's own time.
   writer.SetTimes(EntryTime(info.raw.tmu_date));
   return writer.Commit(path);
 }
 
 }  // namespace
+
+void FolderCache::Create(const std::wstring& path) {
+  if (m_seen.insert(path).second) platform::CreateFolder(path);
+}
 
 std::optional<EntryInfo> ReadEntryInfo(unzFile archive) {
   EntryInfo info;
@@ -85,14 +116,19 @@ bool IsSupportedEntry(const unz_file_info64& raw) {
 }
 
 bool UnzipCurrentEntry(unzFile archive, const std::wstring& target_folder) {
+  UnzipWalk walk;
+  return UnzipCurrentEntry(archive, target_folder, walk);
+}
+
+bool UnzipCurrentEntry(unzFile archive, const std::wstring& target_folder, UnzipWalk& walk) {
   std::optional<EntryInfo> info = ReadEntryInfo(archive);
   if (!info || !IsSupportedEntry(info->raw)) return false;
   if (unzOpenCurrentFile(archive) != UNZ_OK) return false;
   std::vector<std::wstring> levels = SplitEntryName(info->name);
-  std::wstring folder = CreateFolders(target_folder, levels);
+  std::wstring folder = CreateFolders(target_folder, levels, walk.folders);
   if (levels.back().empty()) {
     // A folder entry counts as unpacked only when its folder is there.
     return unzCloseCurrentFile(archive) == UNZ_OK && platform::IsDirectory(folder);
   }
-  return WriteFileEntry(archive, *info, folder, folder + levels.back());
+  return WriteFileEntry(archive, *info, folder, folder + levels.back(), walk.file);
 }

@@ -6,6 +6,7 @@
 
 #include <optional>
 #include <string>
+#include <unordered_set>
 
 // What the extraction needs to know about the archive's current entry.
 struct EntryInfo {
@@ -22,9 +23,34 @@ std::optional<EntryInfo> ReadEntryInfo(unzFile archive);
 // encrypted.
 bool IsSupportedEntry(const unz_file_info64& raw);
 
+// Folders already created (or found) during one archive's walk, so that the
+// entries of a folder do not ask the file system for it again and again.
+class FolderCache {
+ public:
+  // Creates the folder at `path` unless this cache has seen it. Failures are
+  // not reported: they show up when the folder's contents are written.
+  void Create(const std::wstring& path);
+
+ private:
+  std::unordered_set<std::wstring> m_seen;
+};
+
+namespace platform {
+class ArchiveFile;
+}
+
+// State of one walk over an archive's entries.
+struct UnzipWalk {
+  FolderCache folders;
+  // The reader under the archive, when known: stored entries are copied
+  // straight from it (minizip copies stored data a byte at a time).
+  platform::ArchiveFile* file = nullptr;
+};
+
 // Unpacks the archive's current entry into `target_folder` (ending in a
 // separator): folders along the name are created; a file is written under a
 // temporary name, its CRC-32 checked, its time set, and only then renamed
 // into place. True on success; a failed entry leaves an earlier file at its
 // path untouched.
 bool UnzipCurrentEntry(unzFile archive, const std::wstring& target_folder);
+bool UnzipCurrentEntry(unzFile archive, const std::wstring& target_folder, UnzipWalk& walk);

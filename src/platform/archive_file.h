@@ -1,0 +1,47 @@
+// A read-only file for archive readers that seek often and read in pieces:
+// reads are served from one bounded buffer filled by positioned reads, so
+// the seeks between small reads cost no system call. One thread at a time.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace platform {
+
+class ArchiveFile {
+ public:
+  ArchiveFile() = default;
+  ~ArchiveFile();
+  ArchiveFile(const ArchiveFile&) = delete;
+  ArchiveFile& operator=(const ArchiveFile&) = delete;
+
+  // Opens the file at the file-system name `fs_name` for reading. False when
+  // it cannot be opened or is not a regular file.
+  bool Open(const std::string& fs_name);
+  // Reads up to `size` bytes at the current position and advances it.
+  // Returns the count read: less than `size` only at the end of the file or
+  // on a read error (then HasError() tells).
+  std::size_t Read(void* data, std::size_t size);
+  enum class Origin { kStart, kCurrent, kEnd };
+  // Moves the position; false (position unchanged) for a position before
+  // the start.
+  bool Seek(std::int64_t offset, Origin origin);
+  std::uint64_t Tell() const { return m_position; }
+  bool HasError() const { return m_error; }
+  void Close();
+
+ private:
+  bool Fill();
+
+  int m_fd = -1;
+  std::uint64_t m_size = 0;
+  std::uint64_t m_position = 0;
+  std::unique_ptr<char[]> m_buffer;
+  std::uint64_t m_buffer_start = 0;   // file offset of m_buffer[0]
+  std::size_t m_buffer_length = 0;    // valid bytes in m_buffer
+  bool m_error = false;
+};
+
+}  // namespace platform
