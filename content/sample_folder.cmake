@@ -8,6 +8,8 @@ add_custom_target(sample
   COMMAND ${CMAKE_COMMAND} -E copy_directory ${CMAKE_CURRENT_SOURCE_DIR} ${QUILLORY_SAMPLE_PLAIN}
   COMMAND ${CMAKE_COMMAND} -E rm -f ${QUILLORY_SAMPLE_PLAIN}/CMakeLists.txt
           ${QUILLORY_SAMPLE_PLAIN}/sample_folder.cmake ${QUILLORY_SAMPLE_PLAIN}/sample_package.cmake
+  # Sources of the sample package (sample_package.cmake), not installed content.
+  COMMAND ${CMAKE_COMMAND} -E rm -rf ${QUILLORY_SAMPLE_PLAIN}/packages
   COMMAND ${CMAKE_COMMAND} -E make_directory ${QUILLORY_SAMPLE_DIR}
   COMMAND $<TARGET_FILE:quillory-pack> store ${QUILLORY_SAMPLE_PLAIN} ${QUILLORY_SAMPLE_DIR}/Data --force
   COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:quillory> ${QUILLORY_SAMPLE_DIR}/quillory
