@@ -71,8 +71,10 @@ std::mt19937& Random() {
   return generator;
 }
 
-void SleepRandomMoment(long limit_us) {
-  std::uniform_int_distribution<long> moment(0, limit_us);
+void SleepRandomMoment(long limit_us) { SleepRandomMoment(0, limit_us); }
+
+void SleepRandomMoment(long from_us, long limit_us) {
+  std::uniform_int_distribution<long> moment(from_us, limit_us < from_us ? from_us : limit_us);
   std::this_thread::sleep_for(std::chrono::microseconds(moment(Random())));
 }
 

@@ -37,9 +37,11 @@ class KilledChild {
 // Reports one step to the parent.
 void Ready(int progress_fd);
 
-// Sleeps a random moment in [0, limit_us] microseconds: the point of the
-// kill. Seeded once per process; the seed is printed for a rerun.
+// Sleeps a random moment in [0, limit_us] (or [from_us, limit_us])
+// microseconds: the point of the kill. Seeded once per process; the seed is
+// printed for a rerun.
 void SleepRandomMoment(long limit_us);
+void SleepRandomMoment(long from_us, long limit_us);
 std::mt19937& Random();
 
 // Regular files below `folder`, relative path -> bytes. Temporary files of

@@ -3,6 +3,7 @@
 // next run completes the update, config.ini is never corrupt, and no file in
 // Data is cut short.
 #include <stdlib.h>
+#include <sys/wait.h>
 
 #include <gtest/gtest.h>
 
@@ -10,6 +11,7 @@
 #include <filesystem>
 #include <map>
 #include <string>
+#include <thread>
 
 #include "hardening/kill_support.h"
 #include "platform/ini.h"
@@ -88,20 +90,28 @@ class UpdateKillTest : public update_test::UpdateFixture {
 };
 
 TEST_F(UpdateKillTest, KilledRunIsCompletedByTheNextRunAndConfigNeverCorrupt) {
+  // Calibration: when the work starts after the spawn, and when the run ends.
+  using Clock = std::chrono::steady_clock;
+  const auto spawned = Clock::now();
   const pid_t calibration = StartRun(root_.path() + "/calibrate.out");
-  ASSERT_TRUE(update_test::WaitFor([&] { return RunUnderWay(); }, 60));
-  const auto start = std::chrono::steady_clock::now();
-  ASSERT_EQ(update_test::WaitProcess(calibration), 0);
-  const long work_us = std::chrono::duration_cast<std::chrono::microseconds>(
-                           std::chrono::steady_clock::now() - start).count();
+  while (!RunUnderWay() && waitpid(calibration, nullptr, WNOHANG) == 0) {
+    std::this_thread::sleep_for(std::chrono::microseconds(200));
+  }
+  const auto under_way = Clock::now();
+  update_test::WaitProcess(calibration);
+  const auto ended = Clock::now();
+  const auto us = [](Clock::duration d) {
+    return std::chrono::duration_cast<std::chrono::microseconds>(d).count();
+  };
+  const long work_starts_us = us(under_way - spawned);
+  const long run_ends_us = us(ended - spawned);
   ASSERT_EQ(ReadFile(app() + "config.ini"), new_config_) << ReadFile(root_.path() + "/calibrate.out");
 
   std::map<std::string, int> phases;
   for (int kill = 0; kill < kKills; ++kill) {
     ResetProgramFolder();
     const pid_t child = StartRun("/dev/null");
-    update_test::WaitFor([&] { return RunUnderWay(); }, 60);
-    hardening::SleepRandomMoment(work_us);
+    hardening::SleepRandomMoment(work_starts_us, run_ends_us);
     ::kill(child, SIGKILL);
     update_test::WaitProcess(child);
     ++phases[PhaseLeft()];
