@@ -93,7 +93,8 @@ void ShellTest::CopySampleContent(const std::string& relative) {
   fs::path target = fs::path(ProgramDir()) / relative;
   fs::create_directories(target);
   for (const fs::directory_entry& entry : fs::directory_iterator(SampleContentDir())) {
-    if (entry.is_directory()) {
+    // content/packages holds the sources of the sample package, not content.
+    if (entry.is_directory() && entry.path().filename() != "packages") {
       fs::copy(entry.path(), target / entry.path().filename(), fs::copy_options::recursive);
     }
   }
