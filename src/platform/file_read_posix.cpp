@@ -1,11 +1,11 @@
 // POSIX read-only files for the content server.
-#include "platform/file_read.h"
-
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+
+#include "platform/file_read.h"
 
 namespace platform {
 

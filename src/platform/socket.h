@@ -29,10 +29,10 @@ void IgnoreBrokenPipe();
 SocketHandle ListenOnLoopback(std::uint16_t* port);
 
 enum class AcceptStatus {
-  kAccepted,    // `connection` and `peer_ipv4` are set
-  kRetry,       // a transient failure (interrupted, connection reset in the queue): try again
-  kBackOff,     // out of descriptors or memory: try again after a pause
-  kNotListening // the handle no longer listens (shut down or closed)
+  kAccepted,     // `connection` and `peer_ipv4` are set
+  kRetry,        // a transient failure (interrupted, connection reset in the queue): try again
+  kBackOff,      // out of descriptors or memory: try again after a pause
+  kNotListening  // the handle no longer listens (shut down or closed)
 };
 // Waits for the next connection on a listening socket. `peer_ipv4` is the
 // peer's IPv4 address in host byte order (0 for other address families).

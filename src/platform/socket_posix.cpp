@@ -1,6 +1,4 @@
 // POSIX sockets for the local content server.
-#include "platform/socket.h"
-
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
@@ -11,6 +9,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+
+#include "platform/socket.h"
 
 namespace platform {
 

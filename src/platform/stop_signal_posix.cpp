@@ -1,8 +1,8 @@
 // POSIX stop signals (SIGINT, SIGTERM) for headless processes.
-#include "platform/stop_signal.h"
-
 #include <pthread.h>
 #include <signal.h>
+
+#include "platform/stop_signal.h"
 
 namespace platform {
 

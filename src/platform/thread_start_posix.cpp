@@ -1,10 +1,10 @@
 // POSIX threads for detached workers.
-#include "platform/thread_start.h"
-
 #include <limits.h>
 #include <pthread.h>
 
 #include <new>
+
+#include "platform/thread_start.h"
 
 namespace platform {
 

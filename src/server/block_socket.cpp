@@ -16,7 +16,8 @@ int CMyBlockSocket::SendAll(const char* bytes, int count, bool more) {
 }
 
 int CMyHttpBlockSocket::FindLineFeed(int from) const {
-  const void* found = std::memchr(m_buffer + from, '\n', static_cast<std::size_t>(m_nBuffered - from));
+  const void* found =
+      std::memchr(m_buffer + from, '\n', static_cast<std::size_t>(m_nBuffered - from));
   return found == nullptr ? -1 : static_cast<int>(static_cast<const char*>(found) - m_buffer);
 }
 

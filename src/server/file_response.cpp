@@ -14,8 +14,8 @@ namespace {
 
 static_assert(kFileHeaderRoom <= kChunkLead, "the header must fit in front of a chunk");
 
-void SendPlainBody(CMyBlockSocket& socket, const platform::ReadOnlyFile& file,
-                   std::uint64_t offset, std::uint64_t remaining) {
+void SendPlainBody(CMyBlockSocket& socket, const platform::ReadOnlyFile& file, std::uint64_t offset,
+                   std::uint64_t remaining) {
   while (remaining > 0) {
     std::size_t step = static_cast<std::size_t>(std::min<std::uint64_t>(remaining, 1u << 30));
     long sent = platform::SendFileBytes(socket.m_hSocket, file.Handle(), offset, step);

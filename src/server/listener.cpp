@@ -29,7 +29,7 @@ struct ServerChain {
   const ContentRoot root;
   std::mutex mutex;
   std::condition_variable changed;
-  bool stopping = false;        // StopServer has begun
+  bool stopping = false;         // StopServer has begun
   bool acceptor_present = true;  // a thread holds the right to accept
   std::atomic<int> references{1};
 };

@@ -94,8 +94,7 @@ void AnswerGet(CMyHttpBlockSocket& socket, const ContentRoot& root, std::string_
   ByteRange range;
   if (headers.range_length > 0) range = ResolveRange(headers.Range(), found->file.Size());
   bool unscramble = !root.dev_mode && !IsStoredPlain(found->decoded_path);
-  SendFileResponse(socket, found->file, range, ContentTypeForPath(found->decoded_path),
-                   unscramble);
+  SendFileResponse(socket, found->file, range, ContentTypeForPath(found->decoded_path), unscramble);
 }
 
 }  // namespace

@@ -16,5 +16,4 @@
 //   whole or the asked range, for a GET of a content file;
 // - the fixed response for a missing file, a path with a ".." segment, and
 //   every POST.
-void HandleConnection(CMyHttpBlockSocket& socket, std::uint32_t peer_ipv4,
-                      const ContentRoot& root);
+void HandleConnection(CMyHttpBlockSocket& socket, std::uint32_t peer_ipv4, const ContentRoot& root);

@@ -42,8 +42,7 @@ bool ParseDecimal(std::string_view digits, std::uint64_t* value) {
 bool IsPortSuffix(std::string_view rest) {
   if (rest.empty()) return true;
   std::uint64_t port = 0;
-  return rest[0] == ':' && rest.size() <= 6 && ParseDecimal(rest.substr(1), &port) &&
-         port <= 65535;
+  return rest[0] == ':' && rest.size() <= 6 && ParseDecimal(rest.substr(1), &port) && port <= 65535;
 }
 
 }  // namespace

@@ -87,7 +87,8 @@ std::size_t FormatFileHeader(char* out, const ByteRange& range, std::uint64_t le
                               "Content-Type: %s\r\n"
                               "Accept-Ranges: bytes\r\n"
                               "%s"
-                              "Content-Length: %" PRIu64 "\r\n"
+                              "Content-Length: %" PRIu64
+                              "\r\n"
                               "Connection: close\r\n"
                               "\r\n",
                               status, content_type, content_range, BodyLength(range, length));

@@ -1,4 +1,6 @@
 // Line reading and whole-block sending on a connected socket pair.
+#include "server/block_socket.h"
+
 #include <gtest/gtest.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -7,7 +9,6 @@
 #include <thread>
 
 #include "platform/socket.h"
-#include "server/block_socket.h"
 #include "server/server_fixture.h"
 
 namespace {
@@ -120,8 +121,6 @@ TEST_F(BlockSocketTest, SendAllGivesUpWhenThePeerHasGone) {
             static_cast<int>(block.size()));
 }
 
-TEST_F(BlockSocketTest, SendAllOfNothingSendsNothing) {
-  EXPECT_EQ(m_socket.SendAll("", 0), 0);
-}
+TEST_F(BlockSocketTest, SendAllOfNothingSendsNothing) { EXPECT_EQ(m_socket.SendAll("", 0), 0); }
 
 }  // namespace

@@ -1,10 +1,11 @@
 // Mapping of request paths to content files, and the scrambling.
+#include "server/content_store.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "platform/fs.h"
-#include "server/content_store.h"
 #include "server/server_fixture.h"
 #include "util/text.h"
 

@@ -103,6 +103,8 @@ std::string HeaderOf(const std::string& response, const std::string& name) {
   return head.substr(value, head.find("\r\n", value) - value);
 }
 
-std::string StatusOf(const std::string& response) { return response.substr(0, response.find("\r\n")); }
+std::string StatusOf(const std::string& response) {
+  return response.substr(0, response.find("\r\n"));
+}
 
 }  // namespace test

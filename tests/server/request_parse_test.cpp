@@ -1,10 +1,11 @@
 // Request line, headers, ranges and content types.
+#include "server/request_parse.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "server/mime_types.h"
-#include "server/request_parse.h"
 #include "server/responses.h"
 
 namespace {
@@ -46,11 +47,20 @@ TEST(RequestParseTest, AllowsOnlyHostNamesOfThisMachine) {
     const char* value;
     bool allowed;
   } cases[] = {
-      {"localhost", true},         {"LocalHost:8080", true},    {"127.0.0.1:34567", true},
-      {" 127.0.0.1 \r\n", true},   {"[::1]:80", true},          {"[::1]", true},
-      {"evil.example", false},     {"localhost.evil.example", false},
-      {"127.0.0.1.nip.io", false}, {"127.0.0.2", false},        {"localhost:", false},
-      {"localhost:99999", false},  {"localhost:80x", false},    {"", false},
+      {"localhost", true},
+      {"LocalHost:8080", true},
+      {"127.0.0.1:34567", true},
+      {" 127.0.0.1 \r\n", true},
+      {"[::1]:80", true},
+      {"[::1]", true},
+      {"evil.example", false},
+      {"localhost.evil.example", false},
+      {"127.0.0.1.nip.io", false},
+      {"127.0.0.2", false},
+      {"localhost:", false},
+      {"localhost:99999", false},
+      {"localhost:80x", false},
+      {"", false},
       {"[::2]", false},
   };
   for (const Case& c : cases) EXPECT_EQ(IsAllowedHost(c.value), c.allowed) << c.value;
@@ -129,10 +139,14 @@ TEST(RequestParseTest, ChoosesContentTypesByExtension) {
     const char* path;
     const char* type;
   } cases[] = {
-      {"/a/index.HTML", "text/html"},   {"/a.htm", "text/html"},
-      {"/s.css", "text/css"},           {"/m.mjs", "application/javascript"},
-      {"/p.JPEG", "image/jpeg"},        {"/v/clip.mp4", "video/mp4"},
-      {"/f.woff2", "font/woff2"},       {"/d.json", "application/json"},
+      {"/a/index.HTML", "text/html"},
+      {"/a.htm", "text/html"},
+      {"/s.css", "text/css"},
+      {"/m.mjs", "application/javascript"},
+      {"/p.JPEG", "image/jpeg"},
+      {"/v/clip.mp4", "video/mp4"},
+      {"/f.woff2", "font/woff2"},
+      {"/d.json", "application/json"},
       {"/x.unknown", "application/octet-stream"},
       {"/dir.v2/noext", "application/octet-stream"},
       {"/trailing.", "application/octet-stream"},

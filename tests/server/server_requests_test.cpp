@@ -86,10 +86,10 @@ TEST_F(RequestTest, AnswersPostWithTheFixedResponseAfterItsBody) {
 
 TEST_F(RequestTest, AnswersNothingToQueriesOtherMethodsAndBadRequestLines) {
   folder().WriteContent(kEntrance, "page");
-  for (const char* request :
-       {"GET /000000/kvr_entrance.html?x=1 HTTP/1.1\r\n\r\n", "HEAD /000000/kvr_entrance.html HTTP/1.1\r\n\r\n",
-        "PUT /000000/kvr_entrance.html HTTP/1.1\r\n\r\n", "GET /000000/kvr_entrance.html\r\n\r\n",
-        "GARBAGE\r\n\r\n", "\r\n"}) {
+  for (const char* request : {"GET /000000/kvr_entrance.html?x=1 HTTP/1.1\r\n\r\n",
+                              "HEAD /000000/kvr_entrance.html HTTP/1.1\r\n\r\n",
+                              "PUT /000000/kvr_entrance.html HTTP/1.1\r\n\r\n",
+                              "GET /000000/kvr_entrance.html\r\n\r\n", "GARBAGE\r\n\r\n", "\r\n"}) {
     test::LoopbackClient client(port());
     ASSERT_TRUE(client.Send(request));
     EXPECT_TRUE(client.ClosedWithoutAnswer()) << request;
@@ -105,8 +105,9 @@ TEST_F(RequestTest, AnswersNothingToAForeignHostHeader) {
     EXPECT_EQ(Get(kEntrance, host), "") << host;
   }
   EXPECT_EQ(BodyOf(Fetch(port(), "GET /000000/kvr_entrance.html HTTP/1.0\r\n\r\n")), "page");
-  EXPECT_EQ(BodyOf(Fetch(port(), "GET /000000/kvr_entrance.html HTTP/1.1\r\nHost: [::1]:1\r\n\r\n")),
-            "page");
+  EXPECT_EQ(
+      BodyOf(Fetch(port(), "GET /000000/kvr_entrance.html HTTP/1.1\r\nHost: [::1]:1\r\n\r\n")),
+      "page");
 }
 
 TEST_F(RequestTest, AnswersNothingToAPeerOtherThan127001) {
@@ -123,7 +124,9 @@ TEST_F(RequestTest, AnswersRangesWithPartialContent) {
   struct Case {
     const char* range;
     std::size_t first, count;
-  } cases[] = {{"bytes=0-99", 0, 100}, {"bytes=99000-", 99000, 1000}, {"bytes=-10", 99990, 10},
+  } cases[] = {{"bytes=0-99", 0, 100},
+               {"bytes=99000-", 99000, 1000},
+               {"bytes=-10", 99990, 10},
                {"bytes=65530-65545", 65530, 16}};
   for (const Case& c : cases) {
     std::string answer = Get("/000000/clip.mp3", std::string("Range: ") + c.range + "\r\n");

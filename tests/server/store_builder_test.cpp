@@ -1,4 +1,6 @@
 // The store tool's output, served, gives back every original byte.
+#include "server/store_builder.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -12,7 +14,6 @@
 #include "server/loopback_client.h"
 #include "server/server.h"
 #include "server/server_fixture.h"
-#include "server/store_builder.h"
 
 namespace {
 
@@ -47,9 +48,9 @@ class StoreBuilderTest : public ::testing::Test {
   std::string m_error;
 
   bool Build(bool force) {
-    return BuildContentStore(platform::FromFsName(m_plain.string()),
-                             platform::FromFsName(m_program.content().string()), force,
-                             [this](const std::string& line) { m_log.push_back(line); }, &m_error);
+    return BuildContentStore(
+        platform::FromFsName(m_plain.string()), platform::FromFsName(m_program.content().string()),
+        force, [this](const std::string& line) { m_log.push_back(line); }, &m_error);
   }
 };
 
@@ -58,7 +59,8 @@ TEST_F(StoreBuilderTest, ServedStoreGivesBackEveryOriginalByte) {
   WriteTree(m_plain, tree);
   ASSERT_TRUE(Build(false)) << m_error;
   EXPECT_TRUE(stdfs::exists(m_program.content() / "index.html"));
-  EXPECT_TRUE(stdfs::exists(m_program.content() / "000000" / "5614955da0c2827390d1441bcb64d7a2.vkc"));
+  EXPECT_TRUE(
+      stdfs::exists(m_program.content() / "000000" / "5614955da0c2827390d1441bcb64d7a2.vkc"));
   EXPECT_FALSE(stdfs::exists(m_program.content() / "000000" / "img"));
   EXPECT_TRUE(stdfs::is_directory(m_program.content() / "common"));
   EXPECT_EQ(m_log.size(), tree.size() + 3);  // one line per file and folder, and a summary
