@@ -1,5 +1,6 @@
 // Requests against a running server on 127.0.0.1: what each gets back.
 #include <gtest/gtest.h>
+#include <sys/socket.h>
 
 #include <string>
 
@@ -147,6 +148,25 @@ TEST_F(DevRequestTest, ServesFilesAsTheyLieOnDisk) {
   EXPECT_TRUE(BodyOf(Get(kEntrance)) == bytes);
   std::string answer = Get(kEntrance, "Range: bytes=69990-\r\n");
   EXPECT_TRUE(BodyOf(answer) == bytes.substr(69990));
+}
+
+// Reads a little of a large response, then goes away without reading the rest.
+void LeaveMidResponse(std::uint16_t port, const std::string& path) {
+  test::LoopbackClient client(port);
+  ASSERT_TRUE(client.Send(test::GetRequest(path)));
+  char some[4096];
+  ASSERT_GT(recv(client.fd(), some, sizeof some, 0), 0);
+}
+
+TEST_F(RequestTest, OutlivesClientsThatLeaveMidResponse) {
+  folder().WriteContent("/000000/big.mp4", test::PatternBytes(16 * 1024 * 1024));
+  folder().WriteContent("/000000/big.xml", test::PatternBytes(16 * 1024 * 1024));
+  for (int i = 0; i < 3; ++i) {
+    LeaveMidResponse(port(), "/000000/big.mp4");  // unscrambled chunk by chunk
+    LeaveMidResponse(port(), "/000000/big.xml");  // sent as stored by the system
+  }
+  folder().WriteContent(kEntrance, "still here");
+  EXPECT_EQ(BodyOf(Get(kEntrance)), "still here");
 }
 
 TEST_F(DevRequestTest, RefusesParentSegments) {
