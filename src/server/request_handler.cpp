@@ -16,6 +16,8 @@ namespace {
 
 // Larger request bodies are not read to their end before the answer.
 constexpr std::uint64_t kMaxDiscardedBody = 1 << 20;
+// A header block longer than this is not a browser's: the connection ends.
+constexpr int kMaxHeaderLines = 200;
 
 using Line = char[CMyHttpBlockSocket::kMaxLine + 1];
 
@@ -24,16 +26,17 @@ void SendText(CMyBlockSocket& socket, std::string_view text) {
 }
 
 // Reads the header lines through the empty line. False when the connection
-// ended first.
+// ended first or the block has no end in sight.
 bool ReadHeaders(CMyHttpBlockSocket& socket, RequestHeaders* headers) {
   Line line;
-  for (;;) {
+  for (int count = 0; count <= kMaxHeaderLines; ++count) {
     int length = socket.ReadLine(line);
     if (length == 0) return false;
     std::string_view text(line, static_cast<std::size_t>(length));
     if (IsHeaderBlockEnd(text)) return true;
     NoteHeaderLine(text, headers);
   }
+  return false;
 }
 
 // Reads and drops a request body announced by Content-Length, so that the

@@ -98,6 +98,10 @@ TEST_F(RequestTest, AnswersNothingToQueriesOtherMethodsAndBadRequestLines) {
   // A request line cut at 499 bytes loses its second space.
   std::string long_line = "GET /" + std::string(600, 'a') + " HTTP/1.1\r\n\r\n";
   EXPECT_EQ(Fetch(port(), long_line), "");
+  // A header block without end in sight.
+  std::string endless = "GET /000000/kvr_entrance.html HTTP/1.1\r\n";
+  for (int i = 0; i < 300; ++i) endless += "X-Filler: " + std::to_string(i) + "\r\n";
+  EXPECT_EQ(Fetch(port(), endless + "\r\n"), "");
 }
 
 TEST_F(RequestTest, AnswersNothingToAForeignHostHeader) {
