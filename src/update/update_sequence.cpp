@@ -55,7 +55,12 @@ UpdateOutcome ApplyManifest(const std::wstring& manifest_path, const DownloadLim
   if (CompareVersions(g_strLastUpdate, manifest->version) != -1) return UpdateOutcome::kNotNewer;
   if (!InstallItems(*manifest, limits)) return UpdateOutcome::kIncomplete;
   DeleteFolderTree(StagingRoot());
-  platform::WritePrivateProfileString(L"Base", L"LastUpdate", manifest->version, g_strConfigPath);
+  // Without the record every start would install the executable again and
+  // restart once more, without end: the restart waits for a run that records.
+  if (!platform::WritePrivateProfileString(L"Base", L"LastUpdate", manifest->version,
+                                           g_strConfigPath)) {
+    return UpdateOutcome::kIncomplete;
+  }
   if (g_bExeUpdated == 1) RequestRestart();
   return UpdateOutcome::kCompleted;
 }

@@ -19,7 +19,7 @@ enum class UpdateOutcome {
   kNoManifest,          // no manifest was fetched and none was left over
   kUnreadableManifest,  // the manifest was unusable; it was deleted
   kNotNewer,            // LastUpdate is equal or newer; the manifest was deleted
-  kIncomplete,          // no item, or an item failed; nothing was recorded
+  kIncomplete,          // no item, an item failed, or the version could not be recorded
   kCompleted,           // every item installed and LastUpdate written
 };
 

@@ -199,6 +199,14 @@ TEST_F(UpdateFlowTest, FailedCopyIsNotASuccess) {
   ExpectNothingRecordedAndManifestGone();
 }
 
+TEST_F(UpdateFlowTest, VersionThatCannotBeRecordedGivesNoRestart) {
+  g_strConfigPath = FsNameToWide(app() + "no-such-folder/config.ini");
+  Publish("2.0", {{"quillory", "new", "", "main"}});
+  EXPECT_EQ(Run(), UpdateOutcome::kIncomplete);
+  EXPECT_TRUE(window_.calls().empty());
+  EXPECT_FALSE(Exists(content() + "/update.xml"));
+}
+
 TEST_F(UpdateFlowTest, PackageThatCannotBeUnpackedFails) {
   Publish("2.0", {{"broken.vkp", "not a zip archive", "", "package"}});
   EXPECT_EQ(Run(), UpdateOutcome::kIncomplete);
