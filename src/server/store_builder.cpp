@@ -96,6 +96,17 @@ bool StoreTree(StoreJob& job, const stdfs::path& folder, const std::string& pref
   return !failure;
 }
 
+// A product's description is also kept in its folder under its own name,
+// plain: the product list reads it there, outside the hashed store.
+bool KeepProductDescription(StoreJob& job, const stdfs::path& folder, const std::string& name,
+                            std::string* error) {
+  const stdfs::path description = folder / "pro.xml";
+  std::error_code failure;
+  if (!stdfs::is_regular_file(description, failure)) return true;
+  return CopyStored(description, (stdfs::path(job.root.folder) / name / "pro.xml").string(),
+                    false, error);
+}
+
 bool PrepareDestination(const stdfs::path& data, bool force, std::string* error) {
   std::error_code failure;
   if (stdfs::exists(data, failure) && !stdfs::is_empty(data, failure) && !force) {
@@ -122,6 +133,7 @@ bool StoreTopLevel(StoreJob& job, const stdfs::path& plain, std::string* error) 
     }
     job.log("folder " + name);
     if (!StoreTree(job, entry, "/" + name, error)) return false;
+    if (!KeepProductDescription(job, entry, name, error)) return false;
   }
   if (failure) *error = "cannot list " + plain.string();
   return !failure;

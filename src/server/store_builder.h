@@ -13,7 +13,9 @@ using StoreLog = std::function<void(const std::string&)>;
 // `plain_dir` keep their names; every file below one of them becomes
 // "<digest of its store path>.vkc" directly in that top-level folder; files
 // directly in `plain_dir` keep their names. Every file is scrambled except
-// those whose request path ends in ".xml". Files are streamed in chunks.
+// those whose request path ends in ".xml". A "pro.xml" directly in a
+// top-level folder is also kept there under its own name, plain (the
+// product list reads it). Files are streamed in chunks.
 // Refuses a `data_dir` that exists and is not empty unless `force` (then
 // files are written over). Returns false with a message in `error` when the
 // store could not be built completely, including when two files would get
