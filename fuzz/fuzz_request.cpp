@@ -11,12 +11,15 @@
 // in the program folder, and in the other mode's content folder) are filled
 // with one byte value that no legitimate answer holds, neither plain nor
 // with the scrambling key of their length applied.
+// With QUILLORY_FUZZ_SELF_TEST set, a link to a secret file is planted inside
+// each content folder, and a request for /leak.html must fail the run.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <cstddef>
+#include <cstdlib>
 #include <cstdint>
 #include <string>
 
@@ -98,6 +101,12 @@ ProgramFolders MakeProgramFolders() {
   fuzz::WriteFileOrDie(dev_app + "/Data/index.html", std::string(kSecretLength, folders.secret));
   mkdir((store_app + "/Deve").c_str(), 0755);
   fuzz::WriteFileOrDie(store_app + "/Deve/index.html", std::string(kSecretLength, folders.secret));
+  if (std::getenv("QUILLORY_FUZZ_SELF_TEST") != nullptr) {
+    // Proves the check: a link inside each content folder to a secret file
+    // must make the first request for /leak.html fail the run.
+    symlink("../secret.html", (dev_app + "/Deve/leak.html").c_str());
+    symlink("../secret.html", (store_app + "/Data/leak.html").c_str());
+  }
   folders.dev = ContentRoot{dev_app + "/Deve", true};
   folders.store = ContentRoot{store_app + "/Data", false};
   return folders;
