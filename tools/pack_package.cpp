@@ -24,8 +24,8 @@ constexpr unsigned long kUtf8NameFlag = 1ul << 11;
 constexpr std::size_t kChunkSize = 64 * 1024;
 
 struct PackItem {
-  fs::path path;      // on disk
-  std::string name;   // entry name, "/"-separated, "/" at the end for a folder
+  fs::path path;     // on disk
+  std::string name;  // entry name, "/"-separated, "/" at the end for a folder
   bool is_folder = false;
 };
 
@@ -81,7 +81,8 @@ bool CopyFileData(zipFile zip, const fs::path& path) {
   while (in) {
     in.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
     std::streamsize count = in.gcount();
-    if (count > 0 && zipWriteInFileInZip(zip, buffer.data(), static_cast<unsigned>(count)) != ZIP_OK)
+    if (count > 0 &&
+        zipWriteInFileInZip(zip, buffer.data(), static_cast<unsigned>(count)) != ZIP_OK)
       return false;
   }
   return in.eof();
@@ -94,9 +95,9 @@ bool AddItem(zipFile zip, const PackItem& item) {
   std::error_code error;
   std::uintmax_t size = item.is_folder ? 0 : fs::file_size(item.path, error);
   int zip64 = size >= 0xFFFFFFFFu ? 1 : 0;
-  if (zipOpenNewFileInZip4_64(zip, name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr,
-                              Z_DEFLATED, Z_DEFAULT_COMPRESSION, 0, -MAX_WBITS, 8,
-                              Z_DEFAULT_STRATEGY, nullptr, 0, 0, flag, zip64) != ZIP_OK) {
+  if (zipOpenNewFileInZip4_64(zip, name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED,
+                              Z_DEFAULT_COMPRESSION, 0, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY, nullptr,
+                              0, 0, flag, zip64) != ZIP_OK) {
     return false;
   }
   bool ok = item.is_folder || CopyFileData(zip, item.path);

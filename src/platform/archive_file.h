@@ -39,8 +39,8 @@ class ArchiveFile {
   std::uint64_t m_size = 0;
   std::uint64_t m_position = 0;
   std::unique_ptr<char[]> m_buffer;
-  std::uint64_t m_buffer_start = 0;   // file offset of m_buffer[0]
-  std::size_t m_buffer_length = 0;    // valid bytes in m_buffer
+  std::uint64_t m_buffer_start = 0;  // file offset of m_buffer[0]
+  std::size_t m_buffer_length = 0;   // valid bytes in m_buffer
   bool m_error = false;
 };
 

@@ -1,6 +1,4 @@
 // POSIX implementation of the buffered archive file.
-#include "platform/archive_file.h"
-
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -8,6 +6,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+
+#include "platform/archive_file.h"
 
 namespace platform {
 namespace {
@@ -69,8 +69,7 @@ std::size_t ArchiveFile::Read(void* data, std::size_t size) {
   char* out = static_cast<char*>(data);
   std::size_t done = 0;
   while (done < size) {
-    bool in_buffer = m_position >= m_buffer_start &&
-                     m_position < m_buffer_start + m_buffer_length;
+    bool in_buffer = m_position >= m_buffer_start && m_position < m_buffer_start + m_buffer_length;
     if (!in_buffer && size - done >= kBufferSize) {
       // A large read goes straight to the caller's memory.
       long n = ReadAt(m_fd, out + done, size - done, m_position);

@@ -1,6 +1,4 @@
 // POSIX implementation of the temporary-file writer.
-#include "platform/file_writer.h"
-
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -8,7 +6,9 @@
 #include <atomic>
 #include <cerrno>
 #include <ctime>
+#include <mutex>
 
+#include "platform/file_writer.h"
 #include "platform/fs.h"
 
 namespace platform {
@@ -22,6 +22,15 @@ std::string NextTempLeaf() {
   static std::atomic<unsigned long> counter{0};
   unsigned long n = counter.fetch_add(1, std::memory_order_relaxed);
   return ".quillory-" + std::to_string(getpid()) + "-" + std::to_string(n) + ".part";
+}
+
+// mktime re-reads the time-zone setting on every call, under a lock of the C
+// library's own that the thread sanitizer cannot see. Conversions take this
+// lock as well, so the ordering is visible; it costs nothing next to a file
+// creation.
+std::mutex& TimeZoneMutex() {
+  static std::mutex mutex;
+  return mutex;
 }
 
 bool WriteAll(int fd, const char* data, std::size_t size) {
@@ -71,7 +80,11 @@ bool FileWriter::SetTimes(const LocalTime& time) {
   parts.tm_min = time.minute;
   parts.tm_sec = time.second;
   parts.tm_isdst = -1;  // let the zone's rules decide, as a local file time does
-  std::time_t seconds = std::mktime(&parts);
+  std::time_t seconds;
+  {
+    std::lock_guard<std::mutex> lock(TimeZoneMutex());
+    seconds = std::mktime(&parts);
+  }
   if (seconds == static_cast<std::time_t>(-1)) return false;
   struct timespec times[2] = {{seconds, 0}, {seconds, 0}};
   return futimens(m_fd, times) == 0;
@@ -113,6 +126,7 @@ std::optional<LocalTime> FileLocalTime(const std::wstring& path) {
   struct stat info {};
   if (stat(ToFsName(path).c_str(), &info) != 0) return std::nullopt;
   std::tm parts{};
+  std::lock_guard<std::mutex> lock(TimeZoneMutex());
   if (localtime_r(&info.st_mtime, &parts) == nullptr) return std::nullopt;
   return LocalTime{parts.tm_year + 1900, parts.tm_mon + 1, parts.tm_mday,
                    parts.tm_hour,        parts.tm_min,     parts.tm_sec};

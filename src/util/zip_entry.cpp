@@ -57,7 +57,8 @@ bool CopyStoredData(unzFile archive, const unz_file_info64& raw, platform::Archi
                     platform::FileWriter& writer) {
   if (raw.compressed_size != raw.uncompressed_size) return false;
   ZPOS64_T start = unzGetCurrentFileZStreamPos64(archive);
-  if (start == 0 || !file.Seek(static_cast<std::int64_t>(start), platform::ArchiveFile::Origin::kStart)) {
+  if (start == 0 ||
+      !file.Seek(static_cast<std::int64_t>(start), platform::ArchiveFile::Origin::kStart)) {
     return false;
   }
   std::unique_ptr<char[]> buffer(new char[kCopyBufferSize]);

@@ -10,8 +10,8 @@
 
 // What the extraction needs to know about the archive's current entry.
 struct EntryInfo {
-  std::wstring name;         // decoded name, separators as stored
-  unz_file_info64 raw{};     // the entry's central-directory record
+  std::wstring name;      // decoded name, separators as stored
+  unz_file_info64 raw{};  // the entry's central-directory record
 };
 
 // Reads the current entry's record and name. None when the record cannot be

@@ -16,7 +16,8 @@ ArchiveFile* AsFile(voidpf stream) { return static_cast<ArchiveFile*>(stream); }
 OpenedArchiveFile* AsOpened(voidpf opaque) { return static_cast<OpenedArchiveFile*>(opaque); }
 
 voidpf OpenFile(voidpf opaque, const void* filename, int mode) {
-  if (filename == nullptr || (mode & ZLIB_FILEFUNC_MODE_READWRITEFILTER) != ZLIB_FILEFUNC_MODE_READ) {
+  if (filename == nullptr ||
+      (mode & ZLIB_FILEFUNC_MODE_READWRITEFILTER) != ZLIB_FILEFUNC_MODE_READ) {
     return nullptr;
   }
   try {

@@ -1,5 +1,7 @@
 // SelectPackage and its worker with a stand-in window: the page protocol,
 // the import target, and results that arrive from the worker thread.
+#include "commands/package_import.h"
+
 #include <condition_variable>
 #include <deque>
 #include <mutex>
@@ -7,7 +9,6 @@
 #include "app/main_window_link.h"
 #include "app/shared_values.h"
 #include "commands/command_host.h"
-#include "commands/package_import.h"
 #include "zip/sandbox.h"
 #include "zip/zip_builder.h"
 

@@ -106,8 +106,8 @@ TEST_F(UnzipArchiveTest, EntryTimesBecomeFileTimes) {
     std::optional<platform::LocalTime> t = platform::FileLocalTime(Wide(Target() / e.name));
     ASSERT_TRUE(t) << e.name;
     EXPECT_EQ((std::vector<int>{t->year, t->month, t->day, t->hour, t->minute, t->second}),
-              (std::vector<int>{e.time.year, e.time.month, e.time.day, e.time.hour,
-                                e.time.minute, e.time.second}))
+              (std::vector<int>{e.time.year, e.time.month, e.time.day, e.time.hour, e.time.minute,
+                                e.time.second}))
         << e.name;
   }
 }

@@ -167,7 +167,8 @@ TEST_F(UnzipFaultsTest, ReadOnlyFileAtEntryPathFailsAndStays) {
   const fs::path locked = Target() / "locked.txt";
   std::ofstream(locked) << "read-only";
   fs::permissions(locked, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
-  ASSERT_TRUE(WriteZip(Archive(), {{"before.txt", "b"}, {"locked.txt", "replaced"}, {"after", "a"}}));
+  ASSERT_TRUE(
+      WriteZip(Archive(), {{"before.txt", "b"}, {"locked.txt", "replaced"}, {"after", "a"}}));
   EXPECT_FALSE(Unzip());
   EXPECT_EQ(ReadWhole(locked), "read-only");
   EXPECT_EQ(Tree(Target()), (Names{"before.txt", "locked.txt"}))

@@ -29,8 +29,8 @@ bool OpenEntry(zipFile zip, const Entry& e, int method, int raw) {
   zip_fileinfo info = FileInfo(e.time);
   int level = method == 0 ? 0 : Z_DEFAULT_COMPRESSION;
   return zipOpenNewFileInZip4_64(zip, e.name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr,
-                                 method, level, raw, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY, nullptr,
-                                 0, 0, e.utf8_flag ? kUtf8NameFlag : 0, 0) == ZIP_OK;
+                                 method, level, raw, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY, nullptr, 0,
+                                 0, e.utf8_flag ? kUtf8NameFlag : 0, 0) == ZIP_OK;
 }
 
 bool WriteData(zipFile zip, const std::string& data) {
@@ -51,8 +51,8 @@ std::string DeflateChunk(z_stream& stream, std::string& input, int flush) {
 }
 
 // Patches a little-endian 16-bit field at `offset` after every `signature`.
-bool PatchField(const std::filesystem::path& path, const std::string& signature,
-                std::size_t offset, std::uint16_t value, bool or_bits) {
+bool PatchField(const std::filesystem::path& path, const std::string& signature, std::size_t offset,
+                std::uint16_t value, bool or_bits) {
   std::string bytes = ReadWhole(path);
   std::size_t at = 0;
   int patched = 0;

@@ -1,10 +1,10 @@
 // The strict UTF-8 decoding of flagged entry names: anything a lenient
 // decoder would turn into "/" or "." must be refused.
+#include "util/zip_names.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
-
-#include "util/zip_names.h"
 
 namespace {
 
