@@ -1,7 +1,7 @@
 # The sample content package: one extra textbook (content/packages/sample-book,
 # plain layout) built into the store layout and packed as
 # <build>/sample/sample-book.vkp, ready for "Import package" in the sample
-# program folder. Part of `all`.
+# program folder. Part of `all` and of the `sample` target.
 set(QUILLORY_SAMPLE_BOOK_PLAIN ${CMAKE_CURRENT_SOURCE_DIR}/packages/sample-book)
 set(QUILLORY_SAMPLE_BOOK_STORE ${PROJECT_BINARY_DIR}/sample-book-store)
 set(QUILLORY_SAMPLE_BOOK_PACKAGE ${PROJECT_BINARY_DIR}/sample/sample-book.vkp)
@@ -20,3 +20,8 @@ add_custom_command(
   COMMENT "Packing the sample package ${QUILLORY_SAMPLE_BOOK_PACKAGE}"
   VERBATIM)
 add_custom_target(sample_package ALL DEPENDS ${QUILLORY_SAMPLE_BOOK_PACKAGE})
+# The run command builds only the sample program folder; the package comes
+# with it, beside the executable, where the import dialog opens.
+if(TARGET sample)
+  add_dependencies(sample sample_package)
+endif()
