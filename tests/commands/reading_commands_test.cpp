@@ -172,11 +172,6 @@ TEST_F(ReadingCommandsTest, GetBaseInfoEscapesApostrophesAndLineBreaks) {
             (Log{L"SetBaseInfo('/home/o\\'neil/a\\r\\nb\\\\c/Data/','http://it\\'s','');"}));
 }
 
-TEST_F(ReadingCommandsTest, ShowMeEchoes) {
-  ShowMe(host_);
-  EXPECT_EQ(host_.log, (Log{L"script:ShowMe();"}));
-}
-
 TEST_F(ReadingCommandsTest, ProductProgramStaysInsideTheContentFolder) {
   const std::wstring content = g_strAppDir + L"Data/";
   const std::pair<const wchar_t*, std::optional<std::wstring>> cases[] = {

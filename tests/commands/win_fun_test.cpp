@@ -101,9 +101,4 @@ TEST_F(WinFunTest, NamesThatAreNotExactlyEqualDoNothing) {
   EXPECT_FALSE(std::filesystem::exists(Content() / "localList.xml"));
 }
 
-TEST_F(WinFunTest, IgnoresTheArgumentsNoCommandReads) {
-  EXPECT_TRUE(RunWinFun(host_, L"MinWindow", L"max", L"2", L"x", L"y", L"z"));
-  EXPECT_EQ(host_.log, (Log{L"minimise"}));
-}
-
 }  // namespace
