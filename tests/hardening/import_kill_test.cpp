@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <map>
+#include <set>
 #include <string>
 
 #include "app/shared_values.h"
@@ -57,7 +59,7 @@ class ImportKillTest : public testing::Test {
       EXPECT_EQ(bytes.size(), entry->second.size()) << when << ": " << name << " cut short";
       EXPECT_TRUE(bytes == entry->second) << when << ": " << name << " differs";
     }
-    leftover_temporaries_ += static_cast<int>(temporaries.size());
+    for (const auto& entry : temporaries) leftover_temporaries_.insert(entry.first);
   }
 
   // Microseconds one whole import takes here.
@@ -75,7 +77,7 @@ class ImportKillTest : public testing::Test {
   std::string package_ = folder_.path() + "/content.vkp";
   std::map<std::string, std::string> entries_;
   update_test::RecordingWindow window_;
-  int leftover_temporaries_ = 0;
+  std::set<std::string> leftover_temporaries_;  // partial files of killed imports
 };
 
 TEST_F(ImportKillTest, KilledImportCutsNoFileShortAndTheNextImportSucceeds) {
@@ -101,8 +103,10 @@ TEST_F(ImportKillTest, KilledImportCutsNoFileShortAndTheNextImportSucceeds) {
     EXPECT_EQ(hardening::FilesBelow(app_ + "Data", &temporaries), entries_);
   }
   EXPECT_GT(hits, 0) << "no kill landed during an import";
+  std::printf("kills during an import: %d of %d; temporary files left in Data: %d\n", hits,
+              kKills, static_cast<int>(leftover_temporaries_.size()));
   RecordProperty("kills_during_import", hits);
-  RecordProperty("leftover_temporary_files", leftover_temporaries_);
+  RecordProperty("leftover_temporary_files", static_cast<int>(leftover_temporaries_.size()));
 }
 
 }  // namespace
