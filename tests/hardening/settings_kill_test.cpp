@@ -2,6 +2,8 @@
 // version before a write or the version after it, never anything between.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -65,6 +67,10 @@ TEST(SettingsKillTest, KilledWriteLeavesTheOldOrTheNewFile) {
   }
   // The kills landed while writes were going on, not before the first one.
   EXPECT_GT(changed, 0);
+  std::map<std::string, std::string> temporaries;
+  hardening::FilesBelow(folder.path() + "/app", &temporaries);
+  std::printf("temporary settings files left by %d killed writes: %zu\n", kKills,
+              temporaries.size());
 }
 
 }  // namespace
