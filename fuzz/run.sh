@@ -41,13 +41,14 @@ dict=fuzz/$target.dict
 export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1:suppressions=$PWD/fuzz/ubsan.supp"
 
 log=$build/fuzz-artifacts/$target.log
+started=$SECONDS
 set +e
 "$binary" "${limits[@]}" -max_total_time="$seconds" -print_final_stats=1 \
   -artifact_prefix="$artifacts/" "$@" "$work" "$seeds" >"$log" 2>&1
 status=$?
 set -e
 runs=$(grep -Eo 'stat::number_of_executed_units: *[0-9]+' "$log" | grep -Eo '[0-9]+$' || echo 0)
-echo "fuzz_$target: $runs inputs in ${seconds}s, exit $status (log $log)"
+echo "fuzz_$target: $runs inputs in $((SECONDS - started))s, exit $status (log $log)"
 if [[ $status -ne 0 ]]; then
   grep -E 'INVARIANT BROKEN|ERROR: (AddressSanitizer|libFuzzer|LeakSanitizer)|runtime error|Test unit written' "$log" | head -5 >&2
 fi
