@@ -28,7 +28,8 @@ struct UpdateManifest {
 // parsed, has no root element, its root has no attribute, or an item has
 // fewer than six attributes: such a manifest is unusable as a whole.
 std::optional<UpdateManifest> LoadManifest(const std::wstring& path);
-// The same for manifest text already in memory.
+// The same for manifest text already in memory. Line ends stay as given,
+// whereas a loaded file has CR LF and CR turned into LF first.
 std::optional<UpdateManifest> ParseManifest(const std::string& text);
 
 // True when `name` (a file name or folder value) stays inside the folder it
