@@ -11,9 +11,6 @@ add_custom_command(
   OUTPUT ${QUILLORY_SAMPLE_BOOK_PACKAGE}
   COMMAND ${CMAKE_COMMAND} -E rm -rf ${QUILLORY_SAMPLE_BOOK_STORE}
   COMMAND $<TARGET_FILE:quillory-pack> store ${QUILLORY_SAMPLE_BOOK_PLAIN} ${QUILLORY_SAMPLE_BOOK_STORE}
-  # The product list reads pro.xml under its own name in the product folder.
-  COMMAND ${CMAKE_COMMAND} -E copy ${QUILLORY_SAMPLE_BOOK_PLAIN}/100104/pro.xml
-          ${QUILLORY_SAMPLE_BOOK_STORE}/100104/pro.xml
   COMMAND ${CMAKE_COMMAND} -E make_directory ${PROJECT_BINARY_DIR}/sample
   COMMAND $<TARGET_FILE:quillory-pack> package ${QUILLORY_SAMPLE_BOOK_STORE} ${QUILLORY_SAMPLE_BOOK_PACKAGE}
   DEPENDS quillory-pack ${QUILLORY_SAMPLE_BOOK_SOURCES}
