@@ -88,7 +88,8 @@ void NoteHeaderLine(std::string_view line, RequestHeaders* headers) {
   } else if (EqualsIgnoringCase(name, "range")) {
     bool fits = value.size() <= RequestHeaders::kRangeRoom;
     headers->range_length = fits ? value.size() : 0;
-    if (fits) std::memcpy(headers->range, value.data(), value.size());
+    // An empty value may have no data at all; memcpy must not see null.
+    if (fits && !value.empty()) std::memcpy(headers->range, value.data(), value.size());
   } else if (EqualsIgnoringCase(name, "content-length")) {
     headers->has_content_length = ParseDecimal(value, &headers->content_length);
   }
