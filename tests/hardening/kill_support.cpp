@@ -43,7 +43,12 @@ bool KilledChild::WaitReady(double limit_seconds) {
 
 bool KilledChild::Kill() {
   if (m_pid <= 0) return false;
-  const bool running = waitpid(m_pid, nullptr, WNOHANG) == 0;
+  // Looked at without reaping: the child's process id stays ours until the
+  // waitpid below, so the kill cannot reach another process.
+  siginfo_t info{};
+  const bool running =
+      waitid(P_PID, static_cast<id_t>(m_pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+      info.si_pid == 0;
   kill(m_pid, SIGKILL);
   waitpid(m_pid, nullptr, 0);
   m_pid = -1;

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <functional>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -66,6 +67,22 @@ class UpdateKillTest : public update_test::UpdateFixture {
            ReadFile(app() + "config.ini") == new_config_;
   }
 
+  using Clock = std::chrono::steady_clock;
+  // True while the child runs; an ended child is left unreaped, so that its
+  // process id cannot be reused before the test reaps it.
+  static bool Running(pid_t child) {
+    siginfo_t info{};
+    return waitid(P_PID, static_cast<id_t>(child), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+           info.si_pid == 0;
+  }
+  // Polls `condition` closely until it holds or the child has ended.
+  static Clock::time_point WaitUntil(pid_t child, const std::function<bool()>& condition) {
+    while (!condition() && Running(child)) {
+      std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+    return Clock::now();
+  }
+
   // Where the killed run was, judged by what it left.
   std::string PhaseLeft() const {
     if (ReadFile(app() + "config.ini") == new_config_) return "recorded";
@@ -90,28 +107,28 @@ class UpdateKillTest : public update_test::UpdateFixture {
 };
 
 TEST_F(UpdateKillTest, KilledRunIsCompletedByTheNextRunAndConfigNeverCorrupt) {
-  // Calibration: when the work starts after the spawn, and when the run ends.
-  using Clock = std::chrono::steady_clock;
-  const auto spawned = Clock::now();
-  const pid_t calibration = StartRun(root_.path() + "/calibrate.out");
-  while (!RunUnderWay() && waitpid(calibration, nullptr, WNOHANG) == 0) {
-    std::this_thread::sleep_for(std::chrono::microseconds(200));
+  // How long the work takes from the moment it is under way until the new
+  // version is recorded (process start and the sanitizers' exit work left
+  // out). The second of two runs counts: the first one pays for cold caches.
+  long work_us = 0;
+  for (int calibration = 0; calibration < 2; ++calibration) {
+    ResetProgramFolder();
+    const pid_t child = StartRun(root_.path() + "/calibrate.out");
+    const Clock::time_point under_way = WaitUntil(child, [&] { return RunUnderWay(); });
+    const Clock::time_point recorded =
+        WaitUntil(child, [&] { return ReadFile(app() + "config.ini") == new_config_; });
+    update_test::WaitProcess(child);
+    work_us = std::chrono::duration_cast<std::chrono::microseconds>(recorded - under_way).count();
+    ASSERT_EQ(ReadFile(app() + "config.ini"), new_config_) << ReadFile(root_.path() + "/calibrate.out");
   }
-  const auto under_way = Clock::now();
-  update_test::WaitProcess(calibration);
-  const auto ended = Clock::now();
-  const auto us = [](Clock::duration d) {
-    return std::chrono::duration_cast<std::chrono::microseconds>(d).count();
-  };
-  const long work_starts_us = us(under_way - spawned);
-  const long run_ends_us = us(ended - spawned);
-  ASSERT_EQ(ReadFile(app() + "config.ini"), new_config_) << ReadFile(root_.path() + "/calibrate.out");
 
   std::map<std::string, int> phases;
   for (int kill = 0; kill < kKills; ++kill) {
     ResetProgramFolder();
     const pid_t child = StartRun("/dev/null");
-    hardening::SleepRandomMoment(work_starts_us, run_ends_us);
+    WaitUntil(child, [&] { return RunUnderWay(); });
+    // A little past the recording, so that some kills land after it too.
+    hardening::SleepRandomMoment(work_us + work_us / 10);
     ::kill(child, SIGKILL);
     update_test::WaitProcess(child);
     ++phases[PhaseLeft()];
