@@ -98,7 +98,11 @@ bool SameName(const std::wstring& a, const std::wstring& b) {
 }
 
 void ProfileText::SplitLines() {
-  if (m_utf8 && m_bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) m_text_start = 3;
+  // The mark is skipped whichever encoding the rest is read in: read as
+  // code-page bytes its last byte would swallow the "[" of a first section
+  // header, and a write that makes the file valid UTF-8 would then bring that
+  // section back, hiding the value just written behind it.
+  if (m_bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) m_text_start = 3;
   std::size_t pos = m_text_start;
   while (pos < m_bytes.size()) {
     std::size_t newline = m_bytes.find('\n', pos);

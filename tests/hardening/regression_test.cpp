@@ -3,11 +3,13 @@
 // undefined behaviour that the plain build cannot observe.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <string>
 #include <string_view>
 
+#include "platform/ini.h"
 #include "server/request_parse.h"
 #include "update/manifest.h"
 #include "util/text.h"
@@ -36,6 +38,22 @@ TEST(FuzzRegressionTest, ManifestThatOnceOverreadIsRefused) {
   ASSERT_FALSE(text.empty());
   EXPECT_FALSE(ParseManifest(text));
   EXPECT_FALSE(LoadManifest(FsNameToWide(path)));
+}
+
+// A settings file that starts with a UTF-8 byte-order mark but is not valid
+// UTF-8 further on (code-page bytes in a value). The mark must not hide the
+// first section header, before or after a write that replaces the invalid
+// bytes and so makes the whole file valid UTF-8.
+TEST(FuzzRegressionTest, ByteOrderMarkNeverHidesTheFirstSection) {
+  const std::string path = testing::TempDir() + "quillory-bom-config.ini";
+  const std::wstring wide_path = FsNameToWide(path);
+  std::ofstream(path, std::ios::binary | std::ios::trunc)
+      << "\xEF\xBB\xBF[base]\na=1\n[Base]\nLastUpdate=\xBB\xBF\n";
+  EXPECT_EQ(platform::GetPrivateProfileString(L"Base", L"a", L"<none>", wide_path), L"1");
+  ASSERT_TRUE(platform::WritePrivateProfileString(L"Base", L"LastUpdate", L"17", wide_path));
+  EXPECT_EQ(platform::GetPrivateProfileString(L"Base", L"LastUpdate", L"<none>", wide_path), L"17");
+  EXPECT_EQ(platform::GetPrivateProfileString(L"Base", L"a", L"<none>", wide_path), L"1");
+  std::remove(path.c_str());
 }
 
 }  // namespace
