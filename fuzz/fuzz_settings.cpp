@@ -7,7 +7,8 @@
 // - every other byte of the file survives: the old and the new file differ
 //   only in one stretch, the old stretch (the old value) holds no line break,
 //   and the new stretch is no longer than a new section and key line;
-// - a key other than the one written reads the same before and after.
+// - a key other than the one written, with an ASCII value, reads the same
+//   before and after.
 #include <cstddef>
 #include <cstdint>
 #include <cwctype>
@@ -24,6 +25,13 @@ const wchar_t* const kKeys[] = {L"LastUpdate", L"Product7", L"lastupdate", L"Key
 const wchar_t* const kValues[] = {L"2.0.0.0", L"17", L"", L"0.0.0.0", L"x=y;z"};
 
 std::string Narrow(const std::wstring& w) { return WideToFsName(w); }
+
+bool IsAscii(const std::wstring& text) {
+  for (wchar_t c : text) {
+    if (c >= 0x80) return false;
+  }
+  return true;
+}
 
 bool SameName(const std::wstring& a, const std::wstring& b) {
   if (a.size() != b.size()) return false;
@@ -80,7 +88,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (read_back != value) {
     fuzz::Fail("value does not read back", Narrow(read_back) + " from:\n" + after);
   }
-  if (!SameName(other_key, key) &&
+  // Non-ASCII values are left out: the file is read as UTF-8 when all of it
+  // is valid UTF-8, else in the code page, so a write that replaces the only
+  // invalid bytes changes how other non-ASCII values read (bytes unchanged).
+  if (!SameName(other_key, key) && IsAscii(other_before) &&
       platform::GetPrivateProfileString(section, other_key, L"<none>", wpath) != other_before) {
     fuzz::Fail("another key changed", Narrow(other_key));
   }
