@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Sets up a fresh Debian 12 machine, builds Quillory and runs every test:
-# the normal build (unit, server and GUI tests under Xvfb), then the unit tests
-# under the address/undefined and thread sanitizers.
+# the normal build (unit, server and GUI tests under Xvfb), the unit tests
+# under the address/undefined and thread sanitizers, then each fuzz target for
+# a minute on its seed corpus.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -25,3 +26,5 @@ build build-asan -DQUILLORY_SANITIZE=address -DCMAKE_BUILD_TYPE=Debug
 
 build build-tsan -DQUILLORY_SANITIZE=thread -DCMAKE_BUILD_TYPE=Debug
 (cd build-tsan && ctest --output-on-failure -j "$JOBS" --timeout 600 -L tsan)
+
+bash scripts/fuzz-ci.sh 60
