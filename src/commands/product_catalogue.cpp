@@ -11,6 +11,7 @@
 #include "app/shared_values.h"
 #include "commands/command_host.h"
 #include "platform/fs.h"
+#include "util/xml_text.h"
 
 namespace {
 
@@ -33,7 +34,7 @@ std::unique_ptr<TiXmlNode> LoadProductElement(const std::wstring& product_dir) {
   if (!IsRegularFile(fs_name)) return nullptr;
   try {
     TiXmlDocument description;
-    if (!description.LoadFile(fs_name)) return nullptr;
+    if (!LoadXmlFile(&description, fs_name)) return nullptr;
     const TiXmlElement* first = description.FirstChildElement();
     if (first == nullptr) return nullptr;
     return std::unique_ptr<TiXmlNode>(first->Clone());

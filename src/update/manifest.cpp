@@ -5,6 +5,7 @@
 
 #include "update/versions.h"
 #include "util/text.h"
+#include "util/xml_text.h"
 
 namespace {
 
@@ -49,13 +50,13 @@ bool IsSeparator(wchar_t c) { return c == L'/' || c == L'\\'; }
 
 std::optional<UpdateManifest> LoadManifest(const std::wstring& path) {
   TiXmlDocument document;
-  if (!document.LoadFile(WideToFsName(path).c_str())) return std::nullopt;
+  if (!LoadXmlFile(&document, WideToFsName(path))) return std::nullopt;
   return ReadDocument(document);
 }
 
 std::optional<UpdateManifest> ParseManifest(const std::string& text) {
   TiXmlDocument document;
-  document.Parse(text.c_str());
+  ParseXmlText(&document, text);
   return ReadDocument(document);
 }
 

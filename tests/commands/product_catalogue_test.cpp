@@ -111,6 +111,10 @@ INSTANTIATE_TEST_SUITE_P(
                                   [](const std::filesystem::path& dir) {
                                     WriteBytes(dir / "pro.xml", "<Product id=\"2\"><Open>");
                                   }},
+                      LeftOutCase{"EndsInAUtf8LeadByte",
+                                  [](const std::filesystem::path& dir) {
+                                    WriteBytes(dir / "pro.xml", "<Product id=\"2\">&\xF0");
+                                  }},
                       LeftOutCase{"DeclarationAndCommentOnly",
                                   [](const std::filesystem::path& dir) {
                                     WriteBytes(dir / "pro.xml",
