@@ -22,6 +22,7 @@
 #include "fuzz_folder.h"
 #include "update/manifest.h"
 #include "update/versions.h"
+#include "util/relative_name.h"
 #include "util/text.h"
 
 namespace {

@@ -8,10 +8,9 @@
 #include "platform/fs.h"
 #include "platform/ini.h"
 #include "platform/process.h"
+#include "util/relative_name.h"
 
 namespace {
-
-bool IsSeparator(wchar_t c) { return c == L'/' || c == L'\\'; }
 
 // What a character becomes inside a single-quoted script string literal,
 // when it cannot stand there as itself.
@@ -43,25 +42,9 @@ std::wstring EscapeForScriptString(const std::wstring& text) {
   return escaped;
 }
 
-// A folder name from the page may only lead further down into the content
-// folder: not absolute (a leading separator or a drive letter) and no ".."
-// segment, with either separator counting.
-bool IsInsideContentFolder(const std::wstring& folder) {
-  if (!folder.empty() && IsSeparator(folder.front())) return false;
-  if (folder.size() >= 2 && folder[1] == L':') return false;
-  std::size_t start = 0;
-  while (start <= folder.size()) {
-    std::size_t end = start;
-    while (end < folder.size() && !IsSeparator(folder[end])) ++end;
-    if (folder.compare(start, end - start, L"..") == 0) return false;
-    start = end + 1;
-  }
-  return true;
-}
-
 std::wstring WithPlatformSeparators(std::wstring path) {
   for (wchar_t& c : path) {
-    if (IsSeparator(c)) c = platform::kPathSeparator;
+    if (IsNameSeparator(c)) c = platform::kPathSeparator;
   }
   return path;
 }
@@ -102,7 +85,7 @@ void QuitBook(CommandHost& host) {
 void MinWindow(CommandHost& host) { host.Minimise(); }
 
 std::optional<std::wstring> ProductProgramPath(const std::wstring& folder) {
-  if (!IsInsideContentFolder(folder)) return std::nullopt;
+  if (!IsContainedName(folder)) return std::nullopt;
   const std::wstring separator(1, platform::kPathSeparator);
   return g_strAppDir + g_strDataDir + separator + WithPlatformSeparators(folder) + separator +
          kProductProgramName;

@@ -44,8 +44,6 @@ std::optional<UpdateManifest> ReadDocument(const TiXmlDocument& document) {
   return manifest;
 }
 
-bool IsSeparator(wchar_t c) { return c == L'/' || c == L'\\'; }
-
 }  // namespace
 
 std::optional<UpdateManifest> LoadManifest(const std::wstring& path) {
@@ -58,17 +56,4 @@ std::optional<UpdateManifest> ParseManifest(const std::string& text) {
   TiXmlDocument document;
   ParseXmlText(&document, text);
   return ReadDocument(document);
-}
-
-bool IsContainedName(const std::wstring& name) {
-  if (!name.empty() && IsSeparator(name[0])) return false;
-  if (name.size() >= 2 && name[1] == L':') return false;
-  std::size_t start = 0;
-  while (start <= name.size()) {
-    std::size_t end = start;
-    while (end < name.size() && !IsSeparator(name[end])) ++end;
-    if (name.compare(start, end - start, L"..") == 0) return false;
-    start = end + 1;
-  }
-  return true;
 }

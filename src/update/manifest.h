@@ -32,7 +32,3 @@ std::optional<UpdateManifest> LoadManifest(const std::wstring& path);
 // whereas a loaded file has CR LF and CR turned into LF first.
 std::optional<UpdateManifest> ParseManifest(const std::string& text);
 
-// True when `name` (a file name or folder value) stays inside the folder it
-// is appended to: not absolute, no drive prefix, no ".." segment. Both "/"
-// and "\" count as separators.
-bool IsContainedName(const std::wstring& name);

@@ -10,6 +10,7 @@
 #include "update/file_utils.h"
 #include "update/update_sequence.h"
 #include "util/md5.h"
+#include "util/relative_name.h"
 #include "util/zip.h"
 
 namespace {

@@ -8,6 +8,7 @@
 #include "platform/archive_file.h"
 #include "platform/file_writer.h"
 #include "platform/fs.h"
+#include "util/relative_name.h"
 #include "util/zip_names.h"
 
 namespace {
@@ -106,7 +107,7 @@ std::optional<EntryInfo> ReadEntryInfo(unzFile archive) {
   if (info.raw.size_filename > kMaxEntryNameBytes) return std::nullopt;
   std::optional<std::wstring> decoded =
       DecodeEntryName(name, info.raw.size_filename, (info.raw.flag & kUtf8NameFlag) != 0);
-  if (!decoded || !IsSafeEntryName(*decoded)) return std::nullopt;
+  if (!decoded || !IsContainedName(*decoded)) return std::nullopt;
   info.name = std::move(*decoded);
   return info;
 }

@@ -3,11 +3,10 @@
 
 #include <cstring>
 
+#include "util/relative_name.h"
 #include "util/text.h"
 
 namespace {
-
-bool IsSeparator(wchar_t c) { return c == L'/' || c == L'\\'; }
 
 // Number of continuation bytes after `lead`, or -1 for a byte that cannot
 // start a sequence.
@@ -63,23 +62,11 @@ std::optional<std::wstring> DecodeEntryName(const char* bytes, std::size_t size,
 std::vector<std::wstring> SplitEntryName(const std::wstring& name) {
   std::vector<std::wstring> levels(1);
   for (wchar_t c : name) {
-    if (IsSeparator(c)) {
+    if (IsNameSeparator(c)) {
       levels.emplace_back();
     } else {
       levels.back() += c;
     }
   }
   return levels;
-}
-
-bool IsSafeEntryName(const std::wstring& name) {
-  if (!name.empty() && IsSeparator(name[0])) return false;
-  if (name.size() >= 2 && name[1] == L':' &&
-      ((name[0] >= L'A' && name[0] <= L'Z') || (name[0] >= L'a' && name[0] <= L'z'))) {
-    return false;
-  }
-  for (const std::wstring& level : SplitEntryName(name)) {
-    if (level == L"..") return false;
-  }
-  return true;
 }

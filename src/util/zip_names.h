@@ -23,7 +23,3 @@ std::optional<std::wstring> DecodeUtf8(const char* bytes, std::size_t size);
 // The name's levels, split at "/" and "\". A folder entry (name ending in a
 // separator, or empty) ends in an empty level.
 std::vector<std::wstring> SplitEntryName(const std::wstring& name);
-
-// True when the name stays inside the target folder: it is not absolute
-// (no leading separator), has no drive prefix ("C:") and no ".." level.
-bool IsSafeEntryName(const std::wstring& name);

@@ -37,8 +37,7 @@ TEST(FuzzRegressionTest, ManifestsEndingInALeadByteAreRefusedInBounds) {
   for (const char* name : {"manifest_overread.xml", "manifest_overread_utf8_tail.xml"}) {
     const std::string path = std::string(QUILLORY_HARDENING_DATA) + "/" + name;
     std::ifstream in(path, std::ios::binary);
-    const std::string text((std::istreambuf_iterator<char>(in)),
-                           std::istreambuf_iterator<char>());
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     ASSERT_FALSE(text.empty()) << name;
     EXPECT_FALSE(ParseManifest(text)) << name;
     EXPECT_FALSE(LoadManifest(FsNameToWide(path))) << name;
