@@ -7,6 +7,7 @@
 
 #include "app/shared_values.h"
 #include "app/swap_rules.h"
+#include "commands/reading_commands.h"
 #include "platform/fs.h"
 #include "platform/main_loop.h"
 #include "platform/message_box.h"
@@ -104,13 +105,7 @@ void CMainDlg::OnOK() { RunPageScript(L"SetFun('enter');"); }
 
 void CMainDlg::OnCancel() {
   if (m_bEnded) return;
-  if (g_bInBook) {
-    EnterWindowedMode(false);
-    Navigate(ContentUrl(L"kvr_main.html"));
-    g_strBookKey.clear();
-    g_bInBook = false;
-    return;
-  }
+  if (g_bInBook) return QuitBook(*this);  // a close only leaves the open book
   EndWindow();
 }
 
