@@ -36,8 +36,8 @@ bool SameManifest(const std::optional<UpdateManifest>& a, const std::optional<Up
   for (std::size_t i = 0; i < a->items.size(); ++i) {
     const ManifestItem& x = a->items[i];
     const ManifestItem& y = b->items[i];
-    if (x.file_name != y.file_name || x.md5 != y.md5 || x.folder != y.folder ||
-        x.size != y.size || x.url != y.url || x.kind != y.kind) {
+    if (x.file_name != y.file_name || x.md5 != y.md5 || x.folder != y.folder || x.size != y.size ||
+        x.url != y.url || x.kind != y.kind) {
       return false;
     }
   }
@@ -77,7 +77,8 @@ void CheckComparisons(const std::vector<std::wstring>& versions) {
       for (std::size_t k = 0; k < n && k < kTripleLimit && i < kTripleLimit && ab <= 0; ++k) {
         const std::wstring& c = versions[k];
         if (CompareVersions(b, c) <= 0 && CompareVersions(a, c) > 0) {
-          fuzz::Fail("CompareVersions not transitive", Narrow(a) + " | " + Narrow(b) + " | " + Narrow(c));
+          fuzz::Fail("CompareVersions not transitive",
+                     Narrow(a) + " | " + Narrow(b) + " | " + Narrow(c));
         }
       }
     }

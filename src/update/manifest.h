@@ -31,4 +31,3 @@ std::optional<UpdateManifest> LoadManifest(const std::wstring& path);
 // The same for manifest text already in memory. Line ends stay as given,
 // whereas a loaded file has CR LF and CR turned into LF first.
 std::optional<UpdateManifest> ParseManifest(const std::string& text);
-
