@@ -2,10 +2,12 @@
 #include "server/thread_cache.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
 #include <new>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -21,11 +23,14 @@ struct Work {
 };
 
 // A thread waiting for work; lives on that thread's stack while it waits.
-// Its own lock keeps the hand-over from waking the thread into a busy lock.
+// The hand-over sets the work under the thread's own lock but wakes it after
+// letting go of the lock, so the thread does not wake into a busy lock;
+// `notifying` tells the thread that the hand-over still touches this object.
 struct Parked {
   std::mutex mutex;
   std::condition_variable wake;
   Work work;
+  std::atomic<bool> notifying{false};
 };
 
 struct Cache {
@@ -46,15 +51,8 @@ bool Unlist(Cache& cache, Parked* thread) {
   return true;
 }
 
-// Parks the calling thread until it is handed work or its time is up.
-// Returns the work, or a procedure of null when the thread should end.
-Work WaitForWork(Cache& cache) {
-  Parked self;
-  {
-    std::lock_guard<std::mutex> lock(cache.mutex);
-    if (cache.parked.size() >= kMaxParked) return Work{};
-    cache.parked.push_back(&self);
-  }
+// Waits on a listed `self` until it is handed work or its time is up.
+Work AwaitHandOver(Cache& cache, Parked& self) {
   std::unique_lock<std::mutex> lock(self.mutex);
   auto handed = [&] { return self.work.proc != nullptr; };
   if (self.wake.wait_for(lock, kParkTime, handed)) return self.work;
@@ -64,6 +62,22 @@ Work WaitForWork(Cache& cache) {
   lock.lock();
   self.wake.wait(lock, handed);
   return self.work;
+}
+
+// Parks the calling thread until it is handed work or its time is up.
+// Returns the work, or a procedure of null when the thread should end.
+Work WaitForWork(Cache& cache) {
+  Parked self;
+  {
+    std::lock_guard<std::mutex> lock(cache.mutex);
+    if (cache.parked.size() >= kMaxParked) return Work{};
+    cache.parked.push_back(&self);
+  }
+  const Work work = AwaitHandOver(cache, self);
+  // `self` must outlive the hand-over's wake call, which comes after the
+  // work could be seen; it is a moment, so yielding is enough.
+  while (self.notifying.load(std::memory_order_acquire)) std::this_thread::yield();
+  return work;
 }
 
 unsigned CachedThreadMain(void* raw) {
@@ -90,11 +104,13 @@ bool StartCachedThread(platform::ThreadProc proc, void* argument, std::size_t st
     }
   }
   if (thread != nullptr) {
-    // Notified under the thread's own lock: it cannot see the work, leave
-    // and take its Parked away before the lock is released.
-    std::lock_guard<std::mutex> lock(thread->mutex);
-    thread->work = Work{proc, argument};
+    {
+      std::lock_guard<std::mutex> lock(thread->mutex);
+      thread->work = Work{proc, argument};
+      thread->notifying.store(true, std::memory_order_relaxed);
+    }
     thread->wake.notify_one();
+    thread->notifying.store(false, std::memory_order_release);  // last touch of *thread
     return true;
   }
   auto* work = new (std::nothrow) Work{proc, argument};
