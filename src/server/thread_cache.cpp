@@ -22,15 +22,17 @@ struct Work {
   void* argument = nullptr;
 };
 
-// A thread waiting for work; lives on that thread's stack while it waits.
-// The hand-over sets the work under the thread's own lock but wakes it after
-// letting go of the lock, so the thread does not wake into a busy lock;
-// `notifying` tells the thread that the hand-over still touches this object.
+// A cached thread's parking place; lives on that thread's stack for as long
+// as the thread runs. The hand-over sets the work under the thread's own lock
+// but wakes it after letting go of the lock, so the thread does not wake into
+// a busy lock. A late wake-up after the thread has parked again is harmless
+// (it finds no work and waits on); `notifying` counts hand-overs that still
+// touch the object, which must not end before they do.
 struct Parked {
   std::mutex mutex;
   std::condition_variable wake;
   Work work;
-  std::atomic<bool> notifying{false};
+  std::atomic<int> notifying{0};
 };
 
 struct Cache {
@@ -66,28 +68,31 @@ Work AwaitHandOver(Cache& cache, Parked& self) {
 
 // Parks the calling thread until it is handed work or its time is up.
 // Returns the work, or a procedure of null when the thread should end.
-Work WaitForWork(Cache& cache) {
-  Parked self;
+Work WaitForWork(Cache& cache, Parked& self) {
+  {
+    std::lock_guard<std::mutex> lock(self.mutex);
+    self.work = Work{};
+  }
   {
     std::lock_guard<std::mutex> lock(cache.mutex);
     if (cache.parked.size() >= kMaxParked) return Work{};
     cache.parked.push_back(&self);
   }
-  const Work work = AwaitHandOver(cache, self);
-  // `self` must outlive the hand-over's wake call, which comes after the
-  // work could be seen; it is a moment, so yielding is enough.
-  while (self.notifying.load(std::memory_order_acquire)) std::this_thread::yield();
-  return work;
+  return AwaitHandOver(cache, self);
 }
 
 unsigned CachedThreadMain(void* raw) {
   Work work = *static_cast<Work*>(raw);
   delete static_cast<Work*>(raw);
   Cache& cache = TheCache();
+  Parked self;
   while (work.proc != nullptr) {
     work.proc(work.argument);
-    work = WaitForWork(cache);
+    work = WaitForWork(cache, self);
   }
+  // The last hand-over's wake call may still be on its way; it takes a
+  // moment, so yielding is enough.
+  while (self.notifying.load(std::memory_order_acquire) != 0) std::this_thread::yield();
   return 0;
 }
 
@@ -107,10 +112,10 @@ bool StartCachedThread(platform::ThreadProc proc, void* argument, std::size_t st
     {
       std::lock_guard<std::mutex> lock(thread->mutex);
       thread->work = Work{proc, argument};
-      thread->notifying.store(true, std::memory_order_relaxed);
+      thread->notifying.fetch_add(1, std::memory_order_relaxed);
     }
     thread->wake.notify_one();
-    thread->notifying.store(false, std::memory_order_release);  // last touch of *thread
+    thread->notifying.fetch_sub(1, std::memory_order_release);  // last touch of *thread
     return true;
   }
   auto* work = new (std::nothrow) Work{proc, argument};
