@@ -1,7 +1,7 @@
 #include "util/xml_text.h"
 
 #include <fstream>
-#include <iterator>
+#include <sstream>
 
 namespace {
 
@@ -9,18 +9,18 @@ namespace {
 // four-byte sequence) and than the longest entity name it compares.
 constexpr std::size_t kZeroTail = 8;
 
-std::string WithLineFeeds(const std::string& text) {
-  std::string result;
-  result.reserve(text.size());
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] != '\r') {
-      result += text[i];
-      continue;
+// CR LF and a lone CR become LF, in place.
+void FoldLineEnds(std::string* text) {
+  std::size_t out = 0;
+  for (std::size_t in = 0; in < text->size(); ++in) {
+    char c = (*text)[in];
+    if (c == '\r') {
+      c = '\n';
+      if (in + 1 < text->size() && (*text)[in + 1] == '\n') ++in;
     }
-    result += '\n';
-    if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
+    (*text)[out++] = c;
   }
-  return result;
+  text->resize(out);
 }
 
 }  // namespace
@@ -34,7 +34,11 @@ bool ParseXmlText(TiXmlDocument* document, std::string text) {
 bool LoadXmlFile(TiXmlDocument* document, const std::string& fs_name) {
   std::ifstream in(fs_name, std::ios::binary);
   if (!in) return false;
-  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad() || text.empty()) return false;
-  return ParseXmlText(document, WithLineFeeds(text));
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  if (in.bad()) return false;
+  std::string text = bytes.str();
+  if (text.empty()) return false;
+  FoldLineEnds(&text);
+  return ParseXmlText(document, std::move(text));
 }
