@@ -104,10 +104,10 @@ void SetDownloadOptions(CURL* curl, curl_slist* headers, Transfer& transfer,
   curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
   curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, &CheckStall);
   curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &transfer);
+  // The body limit is kept by WriteBody alone: libcurl's own file-size limit
+  // applies to a redirect's body too and would refuse a small item behind a
+  // redirect.
   curl_easy_setopt(curl, CURLOPT_BUFFERSIZE, kReceiveBufferBytes);
-  if (limits.max_bytes >= 0) {
-    curl_easy_setopt(curl, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(limits.max_bytes));
-  }
   curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &WriteBody);
   curl_easy_setopt(curl, CURLOPT_WRITEDATA, &transfer);
 }
