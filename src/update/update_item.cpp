@@ -55,11 +55,20 @@ bool InstallStaged(const ManifestItem& item, const std::wstring& staged) {
   return true;
 }
 
+// The staged file lies below the staging root at the folder value, a
+// separator and the file name, so the two are checked apart; a plain file's
+// target joins them without a separator, so the join is checked as one name
+// too: parts that are harmless alone can climb out together ("." and "./x").
+bool HasContainedNames(const ManifestItem& item) {
+  return IsContainedName(item.file_name) && IsContainedName(item.folder) &&
+         IsContainedName(item.folder + item.file_name);
+}
+
 }  // namespace
 
 bool InstallItem(const ManifestItem& item, const std::wstring& staging_root,
                  const DownloadLimits& limits) {
-  if (!IsContainedName(item.file_name) || !IsContainedName(item.folder)) return false;
+  if (!HasContainedNames(item)) return false;
   const std::wstring folder = staging_root + item.folder + platform::kPathSeparator;
   if (!platform::PathExists(folder)) MakeFolderPath(platform::ToFsName(folder));
   DownloadLimits item_limits = limits;

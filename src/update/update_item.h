@@ -10,7 +10,8 @@
 // MD5 and length, and installs it by kind: "package" is unpacked into the
 // program folder's "Data", "main" becomes the swap executable (and sets
 // g_bExeUpdated), anything else is copied into the program folder. False when
-// any of that fails, or when the item's file name or folder would lead
-// outside its folder (checked before anything is downloaded).
+// any of that fails, or when the item's file name, alone or joined to its
+// folder value, would lead outside its folder (checked before anything is
+// downloaded).
 bool InstallItem(const ManifestItem& item, const std::wstring& staging_root,
                  const DownloadLimits& limits);

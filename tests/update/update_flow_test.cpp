@@ -253,14 +253,14 @@ TEST_P(TraversalTest, ChangesNothingOutsideTheProgramFolderAndDownloadsNothing) 
   ExpectNothingRecordedAndManifestGone();
 }
 
-INSTANTIATE_TEST_SUITE_P(Names, TraversalTest,
-                         testing::Values(TraversalCase{"../", ""}, TraversalCase{"..\\", ""},
-                                         TraversalCase{"docs/../../", ""},
-                                         TraversalCase{"", "../escape.txt"},
-                                         TraversalCase{"", "..\\..\\escape.txt"},
-                                         TraversalCase{"/tmp/quillory-escape/", ""},
-                                         TraversalCase{"C:\\x\\", ""},
-                                         TraversalCase{"", "/tmp/quillory-escape.txt"}));
+INSTANTIATE_TEST_SUITE_P(
+    Names, TraversalTest,
+    testing::Values(TraversalCase{"../", ""}, TraversalCase{"..\\", ""},
+                    TraversalCase{"docs/../../", ""}, TraversalCase{"", "../escape.txt"},
+                    TraversalCase{".", "./escape.txt"}, TraversalCase{".", ".\\escape.txt"},
+                    TraversalCase{"", "..\\..\\escape.txt"},
+                    TraversalCase{"/tmp/quillory-escape/", ""}, TraversalCase{"C:\\x\\", ""},
+                    TraversalCase{"", "/tmp/quillory-escape.txt"}));
 
 TEST_F(UpdateFlowTest, ItemThatIsNotFoundFails) {
   Publish("2.0", {{"n.txt", "n", "", "file"}});
