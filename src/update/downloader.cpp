@@ -16,6 +16,7 @@ namespace {
 
 constexpr const char* kUserAgent = "Quillory";
 constexpr const char* kAllowedProtocols = "http,https";
+constexpr const char* kSecureProtocols = "https";
 constexpr long kReceiveBufferBytes = 256 * 1024;
 constexpr long kStatusOk = 200;
 
@@ -33,12 +34,21 @@ CurlHandle NewHandle() {
   return CurlHandle(curl_easy_init());
 }
 
+// The schemes that requests and redirects may use: libcurl refuses any other
+// before it connects.
+const char* Protocols(const DownloadLimits& limits) {
+  return limits.https_only ? kSecureProtocols : kAllowedProtocols;
+}
+
 // Options shared by the connection check and the download.
 void SetCommonOptions(CURL* curl, const std::string& url, const DownloadLimits& limits) {
   curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
-  curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, kAllowedProtocols);
+  curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, Protocols(limits));
   curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
   curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, limits.connect_timeout_seconds);
+  if (!limits.trusted_certificates.empty()) {
+    curl_easy_setopt(curl, CURLOPT_CAINFO, platform::ToFsName(limits.trusted_certificates).c_str());
+  }
 }
 
 // One body being received. The temporary file is created at the first byte
@@ -99,7 +109,7 @@ void SetDownloadOptions(CURL* curl, curl_slist* headers, Transfer& transfer,
   curl_easy_setopt(curl, CURLOPT_USERAGENT, kUserAgent);
   curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
   curl_easy_setopt(curl, CURLOPT_MAXREDIRS, limits.max_redirects);
-  curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, kAllowedProtocols);
+  curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, Protocols(limits));
   transfer.stall_timeout = std::chrono::seconds(limits.stall_timeout_seconds);
   curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
   curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, &CheckStall);

@@ -6,13 +6,21 @@
 #include <cstdint>
 #include <string>
 
-// Bounds that keep a transfer from hanging the update thread forever or
-// filling the disk. The defaults are the program's; tests shorten the times.
+// Bounds and rules of a transfer. The bounds keep a transfer from hanging the
+// update thread forever or filling the disk. The defaults are the program's;
+// tests shorten the times.
 struct DownloadLimits {
   long connect_timeout_seconds = 30;  // the connection (and TLS handshake) must be made by then
   long stall_timeout_seconds = 60;    // a transfer that receives no bytes this long fails
   long max_redirects = 5;             // redirects followed at most
   std::int64_t max_bytes = -1;        // a longer body fails; negative: no limit
+  // Every request, redirects included, must use https: set when the update
+  // server's address is https, so that nobody on the network can step in
+  // with plain http on the way.
+  bool https_only = false;
+  // PEM file of the certificate authorities that https servers are checked
+  // against instead of the system's; empty: the system's.
+  std::wstring trusted_certificates;
 };
 
 // Fetches `url` with a GET that bypasses caches and stores the body as
@@ -22,11 +30,13 @@ struct DownloadLimits {
 // Returns true when the body is stored under the target path. On false the
 // target is untouched, except when the rename failed after the old target
 // was removed; a partial or complete temporary file may be left. Only http
-// and https URLs are fetched; HTTPS certificates are verified.
+// and https URLs are fetched (only https with `limits.https_only`), and so
+// are redirects; HTTPS certificates are verified.
 bool DownloadFile(const std::wstring& file_name, const std::wstring& url,
                   const std::wstring& folder, const DownloadLimits& limits = DownloadLimits());
 
 // Connects to the host of `url` (scheme and host, optionally a port) without
 // sending a request; for https the TLS handshake, certificate check included,
-// is part of it. True when the connection could be made.
+// is part of it. True when the connection could be made; false for a URL
+// that is not https when `limits.https_only`.
 bool CheckConnection(const std::wstring& url, const DownloadLimits& limits = DownloadLimits());

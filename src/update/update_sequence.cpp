@@ -2,6 +2,7 @@
 #include "update/update_sequence.h"
 
 #include <cstdlib>
+#include <iterator>
 #include <optional>
 
 #include "app/main_window_link.h"
@@ -65,7 +66,21 @@ UpdateOutcome ApplyManifest(const std::wstring& manifest_path, const DownloadLim
   return UpdateOutcome::kCompleted;
 }
 
-UpdateOutcome RunSequence(const DownloadLimits& limits) {
+// True for an https address, whatever the letter case of its scheme.
+bool IsHttpsUrl(const std::wstring& url) {
+  static constexpr wchar_t kScheme[] = L"https://";
+  if (url.size() < std::size(kScheme) - 1) return false;
+  for (std::size_t i = 0; i + 1 < std::size(kScheme); ++i) {
+    const wchar_t c = url[i];
+    if ((c >= L'A' && c <= L'Z' ? c - L'A' + L'a' : c) != kScheme[i]) return false;
+  }
+  return true;
+}
+
+UpdateOutcome RunSequence(DownloadLimits limits) {
+  // Behind an https server, a plain http item or redirect would let the
+  // network replace the manifest's files (and the executable).
+  if (IsHttpsUrl(g_strServerUrl)) limits.https_only = true;
   if (!CheckConnection(g_strServerUrl, limits)) return UpdateOutcome::kNoConnection;
   if (!platform::PathExists(ContentFolder())) MakeFolderPath(platform::ToFsName(ContentFolder()));
   DownloadLimits manifest_limits = limits;

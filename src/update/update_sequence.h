@@ -24,7 +24,8 @@ enum class UpdateOutcome {
 };
 
 // One pass of the sequence with the given transfer bounds (their max_bytes
-// is ignored: each download gets its own). No exception escapes.
+// is ignored: each download gets its own). When g_strServerUrl is https,
+// every request of the run is held to https. No exception escapes.
 UpdateOutcome RunUpdate(const DownloadLimits& limits = DownloadLimits());
 
 // The thread procedure: RunUpdate with the program's bounds.

@@ -88,6 +88,7 @@ std::string NginxConfig(const std::string& prefix, const std::string& root, int 
     if (level > 1) c << "redirect/" << level - 1 << "/";
     c << "$1 redirect; }\n";
   }
+  c << "    location ~ ^/to-http/([0-9]+)/(.*)$ { return 302 http://127.0.0.1:$1/$2; }\n";
   c << "  }\n}\n";
   return c.str();
 }

@@ -18,6 +18,7 @@ namespace update_test {
 // folder. Besides the files under `root` it serves:
 //   /slow/...           the files under `root` at about 64 KB/s
 //   /redirect/N/...     N redirects, then the same path under /
+//   /to-http/PORT/...   a redirect to the same path under / of http://127.0.0.1:PORT
 class NginxServer {
  public:
   struct Options {
@@ -35,6 +36,8 @@ class NginxServer {
   int port() const { return port_; }
   // "http://127.0.0.1:PORT" (https with tls).
   std::string Url() const;
+  // The self-signed certificate of a TLS server, for its clients to trust.
+  std::string CertificateFile() const { return prefix_ + "/cert.pem"; }
   void Stop();
 
  private:

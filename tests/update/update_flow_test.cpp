@@ -262,6 +262,40 @@ INSTANTIATE_TEST_SUITE_P(
                     TraversalCase{"/tmp/quillory-escape/", ""}, TraversalCase{"C:\\x\\", ""},
                     TraversalCase{"", "/tmp/quillory-escape.txt"}));
 
+enum class ItemRoute { kHttps, kPlainHttp, kRedirectToHttp };
+
+struct HttpsCase {
+  ItemRoute route;
+  bool installed;
+};
+
+void PrintTo(const HttpsCase& c, std::ostream* out) {
+  static const char* const kNames[] = {"Https", "PlainHttp", "RedirectToHttp"};
+  *out << kNames[static_cast<int>(c.route)];
+}
+
+class HttpsServerTest : public UpdateFlowTest, public testing::WithParamInterface<HttpsCase> {};
+
+TEST_P(HttpsServerTest, EveryRequestStaysOnHttps) {
+  update_test::NginxServer tls({www(), 0, /*tls=*/true});
+  if (!tls.running()) GTEST_SKIP() << "no TLS server could be started";
+  g_strServerUrl = FsNameToWide(tls.Url());
+  const std::string urls[] = {
+      tls.Url() + "/files/n.txt", FileUrl("n.txt"),
+      tls.Url() + "/to-http/" + std::to_string(nginx_->port()) + "/files/n.txt"};
+  Publish("2.0", {{"n.txt", "n", "", "file", urls[static_cast<int>(GetParam().route)]}});
+  DownloadLimits limits = ShortLimits();
+  limits.trusted_certificates = FsNameToWide(tls.CertificateFile());
+  EXPECT_EQ(RunUpdate(limits),
+            GetParam().installed ? UpdateOutcome::kCompleted : UpdateOutcome::kIncomplete);
+  EXPECT_EQ(Exists(app() + "n.txt"), GetParam().installed);
+}
+
+INSTANTIATE_TEST_SUITE_P(Routes, HttpsServerTest,
+                         testing::Values(HttpsCase{ItemRoute::kHttps, true},
+                                         HttpsCase{ItemRoute::kPlainHttp, false},
+                                         HttpsCase{ItemRoute::kRedirectToHttp, false}));
+
 TEST_F(UpdateFlowTest, ItemThatIsNotFoundFails) {
   Publish("2.0", {{"n.txt", "n", "", "file"}});
   fs::remove(www() + "/files/n.txt");
