@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdio>
 #include <optional>
 #include <string>
 
@@ -45,6 +46,13 @@ class FileWriter {
   int m_fd = -1;
   std::string m_temp_name;  // file-system name of the temporary file
 };
+
+// Opens a new, empty file at `path` for binary writing. Whatever file is
+// there is removed first (a symbolic link as a link, never what it points
+// to), and the file is created only if nothing took its place meanwhile, so
+// the bytes never go through a planted link. None when it cannot be created.
+// The caller closes the stream.
+std::FILE* CreateNewFile(const std::wstring& path);
 
 // True when a file may be created or replaced at `path`: nothing is there,
 // or a regular file that carries write permission. A file without any write

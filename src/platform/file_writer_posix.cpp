@@ -111,6 +111,17 @@ void FileWriter::Discard() {
   }
 }
 
+std::FILE* CreateNewFile(const std::wstring& path) {
+  const std::string name = ToFsName(path);
+  if (unlink(name.c_str()) != 0 && errno != ENOENT) return nullptr;
+  // O_EXCL refuses whatever stands at the name by now, a link included.
+  const int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+  if (fd < 0) return nullptr;
+  std::FILE* file = fdopen(fd, "wb");
+  if (file == nullptr) close(fd);
+  return file;
+}
+
 bool CanReplaceFile(const std::wstring& path) {
   std::string name = ToFsName(path);
   struct stat info {};

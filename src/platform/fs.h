@@ -28,6 +28,9 @@ bool IsDirectory(const std::wstring& path);
 // no write permission bit at all (the read-only attribute, even for root).
 bool IsReadOnly(const std::wstring& path);
 std::optional<std::uint64_t> FileSize(const std::wstring& path);
+// The absolute path of an existing object with every symbolic link, "." and
+// ".." resolved; none when it does not exist or cannot be resolved.
+std::optional<std::wstring> RealPath(const std::wstring& path);
 
 // Copies a file, replacing the target when `overwrite`. False on any failure.
 bool CopyFileTo(const std::wstring& from, const std::wstring& to, bool overwrite);

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cwctype>
 #include <filesystem>
 #include <system_error>
@@ -68,6 +69,14 @@ std::optional<std::uint64_t> FileSize(const std::wstring& path) {
   struct stat st;
   if (!StatPath(path, st) || !S_ISREG(st.st_mode)) return std::nullopt;
   return static_cast<std::uint64_t>(st.st_size);
+}
+
+std::optional<std::wstring> RealPath(const std::wstring& path) {
+  char* resolved = ::realpath(ToFsName(path).c_str(), nullptr);
+  if (resolved == nullptr) return std::nullopt;
+  std::wstring real = FromFsName(resolved);
+  std::free(resolved);
+  return real;
 }
 
 bool CopyFileTo(const std::wstring& from, const std::wstring& to, bool overwrite) {

@@ -9,6 +9,7 @@
 #include <memory>
 #include <mutex>
 
+#include "platform/file_writer.h"
 #include "platform/fs.h"
 #include "platform/utf8.h"
 
@@ -55,7 +56,7 @@ void SetCommonOptions(CURL* curl, const std::string& url, const DownloadLimits& 
 // of a 200 answer, so nothing is created for any other status.
 struct Transfer {
   CURL* curl = nullptr;
-  std::string temp_name;
+  std::wstring temp_path;
   std::FILE* file = nullptr;
   std::int64_t received = 0;
   std::int64_t max_bytes = -1;
@@ -68,7 +69,8 @@ struct Transfer {
     long status = 0;
     curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
     if (status != kStatusOk) return false;
-    file = std::fopen(temp_name.c_str(), "wb");
+    // A link planted at the temporary name is replaced, never written through.
+    file = platform::CreateNewFile(temp_path);
     return file != nullptr;
   }
   bool CloseFile() {
@@ -148,7 +150,7 @@ bool DownloadFile(const std::wstring& file_name, const std::wstring& url,
   const std::wstring target = folder + file_name;
   const std::wstring temp = target + L".tmp";
   Transfer transfer;
-  transfer.temp_name = platform::ToFsName(temp);
+  transfer.temp_path = temp;
   transfer.max_bytes = limits.max_bytes;
   if (!ReceiveBody(url, transfer, limits)) return false;
   if (platform::PathExists(target) && !platform::DeleteFileAt(target)) return false;

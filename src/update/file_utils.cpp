@@ -2,6 +2,7 @@
 #include "update/file_utils.h"
 
 #include <filesystem>
+#include <optional>
 #include <system_error>
 
 #include "platform/fs.h"
@@ -11,6 +12,7 @@ namespace fs = std::filesystem;
 namespace {
 
 bool IsSeparator(char c) { return c == '/' || c == '\\'; }
+bool IsWideSeparator(wchar_t c) { return c == L'/' || c == L'\\'; }
 
 }  // namespace
 
@@ -50,4 +52,31 @@ void DeleteFolderTree(std::wstring folder) {
     }
   }
   fs::remove(platform::ToFsName(folder), error);
+}
+
+bool IsFolderInside(const std::wstring& folder, const std::wstring& root) {
+  if (!platform::IsDirectory(folder)) return false;
+  const std::optional<std::wstring> real_folder = platform::RealPath(folder);
+  std::optional<std::wstring> real_root = platform::RealPath(root);
+  if (!real_folder || !real_root) return false;
+  if (*real_folder == *real_root) return true;
+  if (real_root->back() != platform::kPathSeparator) *real_root += platform::kPathSeparator;
+  return real_folder->compare(0, real_root->size(), *real_root) == 0;
+}
+
+bool MakeFolderInside(const std::wstring& folder, const std::wstring& root) {
+  if (folder.compare(0, root.size(), root) != 0 || !IsFolderInside(root, root)) return false;
+  std::wstring path = root;
+  if (!path.empty() && !IsWideSeparator(path.back())) path += platform::kPathSeparator;
+  for (std::size_t start = root.size(); start < folder.size();) {
+    std::size_t end = start;
+    while (end < folder.size() && !IsWideSeparator(folder[end])) ++end;
+    if (end > start) {
+      path.append(folder, start, end - start).push_back(platform::kPathSeparator);
+      if (!platform::PathExists(path)) platform::CreateFolder(path);
+      if (!IsFolderInside(path, root)) return false;
+    }
+    start = end + 1;
+  }
+  return true;
 }

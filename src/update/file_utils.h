@@ -22,3 +22,14 @@ bool MakeFolderPath(std::string fs_path);
 // "." are left alone, and so is every folder that still holds something; a
 // symbolic link is removed as a link, never followed. Failures are ignored.
 void DeleteFolderTree(std::wstring folder);
+
+// True when `folder` exists and its real location (symbolic links resolved)
+// is `root`'s real location or lies below it.
+bool IsFolderInside(const std::wstring& folder, const std::wstring& root);
+
+// Creates every missing folder of `folder`, which must begin with `root`,
+// level by level below `root`, and checks each level with IsFolderInside
+// before going deeper, so that a symbolic link on the way can never lead the
+// creation, or what is written into the folder later, out of `root`. True
+// when the whole folder exists inside `root` afterwards.
+bool MakeFolderInside(const std::wstring& folder, const std::wstring& root);

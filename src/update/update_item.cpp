@@ -38,20 +38,37 @@ bool MakeExecutable(const std::wstring& path) {
   return !error;
 }
 
+std::wstring PlainTarget(const ManifestItem& item) {
+  return g_strAppDir + item.folder + item.file_name;
+}
+
+// The folder that holds `path`: all of it up to its last separator.
+std::wstring ParentFolder(const std::wstring& path) {
+  const std::size_t last = path.find_last_of(L"/\\");
+  return last == std::wstring::npos ? std::wstring() : path.substr(0, last + 1);
+}
+
+// The folder that installing the item writes into.
+std::wstring InstallFolder(const ManifestItem& item) {
+  if (item.kind == kKindPackage) return g_strAppDir + kUnpackFolder;
+  if (item.kind == kKindMain) return ParentFolder(g_strExeSwapPath);
+  return ParentFolder(PlainTarget(item));
+}
+
+// Plain files and the executable are moved into place: a rename replaces a
+// link planted at the target instead of writing through it.
 bool InstallStaged(const ManifestItem& item, const std::wstring& staged) {
   if (item.kind == kKindPackage) {
     if (!UnzipArchive(staged, g_strAppDir + kUnpackFolder)) return false;
+    platform::DeleteFileAt(staged);
   } else if (item.kind == kKindMain) {
-    if (!platform::CopyFileTo(staged, g_strExeSwapPath, true)) return false;
+    if (!platform::MoveFileTo(staged, g_strExeSwapPath)) return false;
     if (!MakeExecutable(g_strExeSwapPath)) return false;
     g_bExeUpdated = 1;
   } else {
     // The target folder is not created: a folder value must name an existing one.
-    if (!platform::CopyFileTo(staged, g_strAppDir + item.folder + item.file_name, true)) {
-      return false;
-    }
+    if (!platform::MoveFileTo(staged, PlainTarget(item))) return false;
   }
-  platform::DeleteFileAt(staged);
   return true;
 }
 
@@ -70,13 +87,19 @@ bool InstallItem(const ManifestItem& item, const std::wstring& staging_root,
                  const DownloadLimits& limits) {
   if (!HasContainedNames(item)) return false;
   const std::wstring folder = staging_root + item.folder + platform::kPathSeparator;
-  if (!platform::PathExists(folder)) MakeFolderPath(platform::ToFsName(folder));
+  const std::wstring staged = folder + item.file_name;
+  // Every folder written into must really lie in the program folder: a
+  // symbolic link on the way would lead the bytes elsewhere.
+  if (!MakeFolderInside(folder, g_strAppDir) ||
+      !IsFolderInside(ParentFolder(staged), g_strAppDir)) {
+    return false;
+  }
   DownloadLimits item_limits = limits;
   item_limits.max_bytes = item.size < 0 ? 0 : item.size;
   if (!DownloadFile(item.file_name, item.url, folder, item_limits)) return false;
-  const std::wstring staged = folder + item.file_name;
   if (!platform::PathExists(staged)) return false;
   if (StagedDigest(staged) != item.md5) return false;
   if (GetFileLength(staged) != item.size) return false;
+  if (!IsFolderInside(InstallFolder(item), g_strAppDir)) return false;
   return InstallStaged(item, staged);
 }

@@ -9,9 +9,11 @@
 // Stages the item under `staging_root` (ending with a separator), checks its
 // MD5 and length, and installs it by kind: "package" is unpacked into the
 // program folder's "Data", "main" becomes the swap executable (and sets
-// g_bExeUpdated), anything else is copied into the program folder. False when
+// g_bExeUpdated), anything else is moved into the program folder. False when
 // any of that fails, or when the item's file name, alone or joined to its
 // folder value, would lead outside its folder (checked before anything is
-// downloaded).
+// downloaded), or when a folder it writes into does not really lie in the
+// program folder (a symbolic link leads elsewhere). Plain files and the
+// executable replace a link at their target rather than writing through it.
 bool InstallItem(const ManifestItem& item, const std::wstring& staging_root,
                  const DownloadLimits& limits);

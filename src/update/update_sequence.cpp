@@ -83,6 +83,8 @@ UpdateOutcome RunSequence(DownloadLimits limits) {
   if (IsHttpsUrl(g_strServerUrl)) limits.https_only = true;
   if (!CheckConnection(g_strServerUrl, limits)) return UpdateOutcome::kNoConnection;
   if (!platform::PathExists(ContentFolder())) MakeFolderPath(platform::ToFsName(ContentFolder()));
+  // A content folder that leads out of the program folder is not written into.
+  if (!IsFolderInside(ContentFolder(), g_strAppDir)) return UpdateOutcome::kNoManifest;
   DownloadLimits manifest_limits = limits;
   manifest_limits.max_bytes = kManifestMaxBytes;
   const std::wstring folder = ContentFolder() + platform::kPathSeparator;

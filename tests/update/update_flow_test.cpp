@@ -262,6 +262,39 @@ INSTANTIATE_TEST_SUITE_P(
                     TraversalCase{"/tmp/quillory-escape/", ""}, TraversalCase{"C:\\x\\", ""},
                     TraversalCase{"", "/tmp/quillory-escape.txt"}));
 
+struct LinkCase {
+  const char* link;       // planted in the program folder
+  const char* points_to;  // below the outside folder ("" for the folder itself)
+  const char* folder;     // folder value of the item
+  bool package;           // the item is a package instead of the plain file "victim"
+};
+
+void PrintTo(const LinkCase& c, std::ostream* out) { *out << c.link << " -> " << c.points_to; }
+
+class PlantedLinkTest : public UpdateFlowTest, public testing::WithParamInterface<LinkCase> {};
+
+TEST_P(PlantedLinkTest, NothingIsWrittenThroughALinkOutOfTheProgramFolder) {
+  const std::string outside = root_.path() + "/outside";
+  WriteFile(outside + "/victim", "victim");
+  const fs::path link = app() + GetParam().link;
+  fs::remove_all(link);
+  fs::create_directories(link.parent_path());
+  fs::create_symlink(outside + "/" + GetParam().points_to, link);
+  Publish("2.0", {GetParam().package ? Package()
+                                     : PublishedItem{"victim", "new", GetParam().folder, "file"}});
+  Run();
+  EXPECT_EQ(update_test::ListTree(outside),
+            (std::map<std::string, std::string>{{"victim", "victim"}}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Links, PlantedLinkTest,
+                         testing::Values(LinkCase{"docs", "", "docs/", false},
+                                         LinkCase{"Data/x", "", "Data/x/", false},
+                                         LinkCase{"Data/update", "", "", false},
+                                         LinkCase{"Data/update/victim.tmp", "victim", "", false},
+                                         LinkCase{"victim", "victim", "", false},
+                                         LinkCase{"Data", "", "", true}));
+
 enum class ItemRoute { kHttps, kPlainHttp, kRedirectToHttp };
 
 struct HttpsCase {
