@@ -152,7 +152,11 @@ bool DownloadFile(const std::wstring& file_name, const std::wstring& url,
   Transfer transfer;
   transfer.temp_path = temp;
   transfer.max_bytes = limits.max_bytes;
-  if (!ReceiveBody(url, transfer, limits)) return false;
+  if (!ReceiveBody(url, transfer, limits)) {
+    // A partial body is of no use, and a stale one from earlier neither.
+    platform::DeleteFileAt(temp);
+    return false;
+  }
   if (platform::PathExists(target) && !platform::DeleteFileAt(target)) return false;
   return platform::MoveFileTo(temp, target);
 }

@@ -29,9 +29,10 @@ struct DownloadLimits {
 // an existing target removed and the temporary file renamed into place.
 // Returns true when the body is stored under the target path. On false the
 // target is untouched, except when the rename failed after the old target
-// was removed; a partial or complete temporary file may be left. Only http
-// and https URLs are fetched (only https with `limits.https_only`), and so
-// are redirects; HTTPS certificates are verified.
+// was removed. A failed transfer leaves no temporary file; a complete one
+// stays when the old target could not be removed or the rename failed. Only
+// http and https URLs are fetched (only https with `limits.https_only`), and
+// so are redirects; HTTPS certificates are verified.
 bool DownloadFile(const std::wstring& file_name, const std::wstring& url,
                   const std::wstring& folder, const DownloadLimits& limits = DownloadLimits());
 

@@ -89,6 +89,9 @@ UpdateOutcome RunSequence(DownloadLimits limits) {
   manifest_limits.max_bytes = kManifestMaxBytes;
   const std::wstring folder = ContentFolder() + platform::kPathSeparator;
   DownloadFile(kManifestName, g_strServerUrl + kManifestUrlPath, folder, manifest_limits);
+  // The content folder is served to the pages: a manifest body that could not
+  // be put in place must not stay there.
+  platform::DeleteFileAt(folder + kManifestName + L".tmp");
   // A manifest left by an interrupted earlier run is processed as well.
   const std::wstring manifest_path = folder + kManifestName;
   if (!platform::PathExists(manifest_path)) return UpdateOutcome::kNoManifest;

@@ -118,7 +118,8 @@ TEST_F(DownloaderTest, SendsAGetThatBypassesCaches) {
   EXPECT_NE(request.find("\r\nPragma: no-cache\r\n"), std::string::npos) << request;
 }
 
-// Faults only a scripted server produces: each must fail and never leave a target.
+// Faults only a scripted server produces: each must fail and leave neither a
+// target nor its temporary file.
 class BrokenServerTest : public testing::TestWithParam<ScriptedServer::Behaviour> {};
 
 TEST_P(BrokenServerTest, FailsWithoutATarget) {
@@ -127,6 +128,7 @@ TEST_P(BrokenServerTest, FailsWithoutATarget) {
   EXPECT_FALSE(DownloadFile(L"body.bin", Wide(server.Url("/body.bin")), Wide(target.path() + "/"),
                             ShortLimits(200000)));
   EXPECT_FALSE(Exists(target.path() + "/body.bin"));
+  EXPECT_FALSE(Exists(target.path() + "/body.bin.tmp"));
 }
 
 INSTANTIATE_TEST_SUITE_P(Faults, BrokenServerTest,

@@ -36,6 +36,7 @@ class UpdateFlowTest : public update_test::UpdateFixture {
   void ExpectNothingRecordedAndManifestGone() {
     EXPECT_EQ(RecordedVersion(), "1.0.0.0");
     EXPECT_FALSE(Exists(content() + "/update.xml"));
+    EXPECT_FALSE(Exists(content() + "/update.xml.tmp"));
     EXPECT_TRUE(window_.calls().empty());
   }
 };
@@ -377,6 +378,13 @@ TEST_F(UpdateFlowTest, OversizedManifestIsNotProcessed) {
                       "</update>");
   EXPECT_EQ(Run(), UpdateOutcome::kNoManifest);
   ExpectNothingRecordedAndManifestGone();
+}
+
+TEST_F(UpdateFlowTest, ManifestThatCannotBePutInPlaceLeavesNoTemporaryFile) {
+  Publish("2.0", {{"n.txt", "n", "", "file"}});
+  WriteFile(content() + "/update.xml/occupied", "a folder in the way");
+  Run();
+  EXPECT_FALSE(Exists(content() + "/update.xml.tmp"));
 }
 
 TEST_F(UpdateFlowTest, ManifestLeftByAnEarlierRunIsProcessed) {
