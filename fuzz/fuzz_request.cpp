@@ -14,13 +14,13 @@
 // With QUILLORY_FUZZ_SELF_TEST set, a link to a secret file is planted inside
 // each content folder, and a request for /leak.html must fail the run.
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstddef>
-#include <cstdlib>
 #include <cstdint>
+#include <cstdlib>
 #include <string>
 
 #include "fuzz_folder.h"
@@ -90,8 +90,9 @@ ProgramFolders MakeProgramFolders() {
   mkdir((dev_app + "/Deve").c_str(), 0755);
   WritePlainContent(dev_app + "/Deve");
   std::string error;
-  if (!BuildContentStore(FsNameToWide(dev_app + "/Deve"), FsNameToWide(store_app + "/Data"),
-                         false, [](const std::string&) {}, &error)) {
+  if (!BuildContentStore(
+          FsNameToWide(dev_app + "/Deve"), FsNameToWide(store_app + "/Data"), false,
+          [](const std::string&) {}, &error)) {
     fuzz::Fail("harness store", error);
   }
   PlantSecrets(dev_app, folders.secret);
@@ -133,7 +134,8 @@ void CheckAnswer(const std::string& answer, bool loopback_peer, char secret) {
   if (!answer.empty() && answer.compare(0, 7, "HTTP/1.") != 0) {
     fuzz::Fail("answer without status line", answer.substr(0, 80));
   }
-  const char keyed = static_cast<char>(static_cast<unsigned char>(secret) ^ ScrambleKey(kSecretLength));
+  const char keyed =
+      static_cast<char>(static_cast<unsigned char>(secret) ^ ScrambleKey(kSecretLength));
   std::size_t at = answer.find_first_of(std::string{secret, keyed});
   if (at != std::string::npos) fuzz::Fail("byte of a file outside the content folder sent", answer);
 }
@@ -159,8 +161,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   CMyHttpBlockSocket socket;
   socket.m_hSocket = pair[0];
-  HandleConnection(socket, loopback_peer ? platform::kLoopbackIpv4 : 0x0A000001u,
-                   store_mode ? Folders().store : Folders().dev);
+  HandleConnection(socket, loopback_peer, store_mode ? Folders().store : Folders().dev);
   close(pair[0]);
   socket.m_hSocket = platform::kNoSocket;
 

@@ -38,6 +38,16 @@ TEST_F(ChainTest, PublishesThePortAndTheListeningSocket) {
   EXPECT_EQ(StartServer(), E_FAIL);  // already running
 }
 
+TEST_F(ChainTest, AnswersOverIpv6LoopbackAndHoldsItsPort) {
+  if (!test::HasIpv6Loopback()) GTEST_SKIP() << "this machine has no IPv6 loopback";
+  test::LoopbackClient client(test::Ipv6Loopback{}, port());
+  ASSERT_TRUE(client.connected());
+  ASSERT_TRUE(client.Send(test::GetRequest(kPage)));
+  EXPECT_EQ(BodyOf(client.ReadAll()), "page body");
+  // Nobody else can listen where "localhost" may lead the browser first.
+  EXPECT_FALSE(test::CanBindIpv6Loopback(port()));
+}
+
 TEST_F(ChainTest, Answers200ParallelConnections) {
   constexpr int kConnections = 200;
   std::vector<std::unique_ptr<test::LoopbackClient>> clients;
@@ -77,6 +87,8 @@ TEST_F(ChainTest, FinishesAConnectionAcceptedBeforeStopAndAcceptsNoneAfter) {
   EXPECT_EQ(BodyOf(early.ReadAll()), "page body");
   test::LoopbackClient late(port());
   EXPECT_FALSE(late.connected());
+  test::LoopbackClient late_ipv6(test::Ipv6Loopback{}, port());
+  EXPECT_FALSE(late_ipv6.connected());
   EXPECT_EQ(StopServer(), 0);  // a second stop only clears the flag
 }
 
