@@ -66,6 +66,11 @@ long SendBytes(SocketHandle socket, const void* bytes, std::size_t count, bool m
 // One receive of up to `count` bytes. Returns the count received, 0 when the
 // peer has closed its side, -1 on failure or time-out.
 long ReceiveBytes(SocketHandle socket, void* buffer, std::size_t count);
+// The same, but also failing (-1) when nothing has arrived within
+// `milliseconds` (0 or less: only what has arrived already); the socket's own
+// receive time-out still applies when it is shorter. Bytes that are there
+// already cost no wait.
+long ReceiveBytesWithin(SocketHandle socket, void* buffer, std::size_t count, int milliseconds);
 // Sends up to `count` bytes of an open file (native handle, see file_read.h)
 // from `offset`, without copying them through the process. Returns the count
 // sent, or -1 on failure.

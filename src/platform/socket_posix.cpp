@@ -9,8 +9,10 @@
 #include <sys/time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <limits>
 
 #include "platform/socket.h"
 
@@ -120,8 +122,8 @@ bool IsLocalPeer(const sockaddr_storage& peer) {
 }
 
 // Waits until a listener has a connection queued (or no longer listens) and
-// names it in `ready`; kAccepted then means only that one is ready. The search starts at a different listener each time, so a busy
-// one cannot starve the other.
+// names it in `ready`; kAccepted then means only that one is ready. The search starts at a
+// different listener each time, so a busy one cannot starve the other.
 AcceptStatus WaitForReadyListener(const SocketHandle* listeners, std::size_t count, int* ready) {
   static std::atomic<unsigned> s_rotation{0};
   pollfd waits[2];
@@ -140,6 +142,18 @@ AcceptStatus WaitForReadyListener(const SocketHandle* listeners, std::size_t cou
     }
   }
   return AcceptStatus::kRetry;
+}
+
+// The socket's receive time-out in milliseconds; a very large value when it
+// has none.
+int OwnReceiveTimeoutMs(int socket) {
+  constexpr int kNone = std::numeric_limits<int>::max();
+  timeval limit{};
+  socklen_t length = sizeof limit;
+  if (getsockopt(socket, SOL_SOCKET, SO_RCVTIMEO, &limit, &length) != 0) return kNone;
+  if (limit.tv_sec == 0 && limit.tv_usec == 0) return kNone;
+  if (limit.tv_sec >= kNone / 1000 - 1) return kNone;
+  return static_cast<int>(limit.tv_sec * 1000 + (limit.tv_usec + 999) / 1000);
 }
 
 }  // namespace
@@ -214,6 +228,19 @@ long ReceiveBytes(SocketHandle socket, void* buffer, std::size_t count) {
     ssize_t received = recv(socket, buffer, count, 0);
     if (received >= 0) return static_cast<long>(received);
     if (errno != EINTR) return -1;
+  }
+}
+
+long ReceiveBytesWithin(SocketHandle socket, void* buffer, std::size_t count, int milliseconds) {
+  for (;;) {
+    ssize_t received = recv(socket, buffer, count, MSG_DONTWAIT);
+    if (received >= 0) return static_cast<long>(received);
+    if (errno == EINTR) continue;
+    if (errno != EAGAIN && errno != EWOULDBLOCK) return -1;
+    pollfd wait{socket, POLLIN, 0};
+    int ready = poll(&wait, 1, std::min(std::max(milliseconds, 0), OwnReceiveTimeoutMs(socket)));
+    if (ready == 0) return -1;
+    if (ready < 0 && errno != EINTR) return -1;
   }
 }
 

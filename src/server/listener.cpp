@@ -47,6 +47,7 @@ ServerChain* s_chain = nullptr;  // main thread only
 std::atomic<std::uint64_t> s_accepted{0};
 std::atomic<std::uint64_t> s_accept_failures{0};
 std::atomic<int> s_idle_timeout_ms{kIdleTimeoutMs};
+std::atomic<int> s_header_deadline_ms{kHeaderDeadlineMs};
 std::atomic<server_testing::ThreadStarter> s_thread_starter{nullptr};
 
 void Release(ServerChain* chain) {
@@ -126,6 +127,8 @@ void RunChainLink(ServerChain& chain) {
       continue;
     }
     s_accepted.fetch_add(1, std::memory_order_relaxed);
+    socket.SetLineDeadline(std::chrono::steady_clock::now() +
+                           std::chrono::milliseconds(s_header_deadline_ms.load()));
     if (StartNextThread(&chain)) return ServeConnection(socket, peer_is_local, chain.root);
     // No thread could be started: serve this connection here, then go back
     // to accepting, so the chain lives on.
@@ -205,6 +208,7 @@ namespace server_testing {
 std::uint64_t AcceptedCount() { return s_accepted.load(); }
 std::uint64_t AcceptFailureCount() { return s_accept_failures.load(); }
 void SetIdleTimeoutMs(int milliseconds) { s_idle_timeout_ms = milliseconds; }
+void SetHeaderDeadlineMs(int milliseconds) { s_header_deadline_ms = milliseconds; }
 void SetThreadStarter(ThreadStarter starter) { s_thread_starter = starter; }
 
 }  // namespace server_testing
