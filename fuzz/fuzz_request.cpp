@@ -11,8 +11,9 @@
 // in the program folder, and in the other mode's content folder) are filled
 // with one byte value that no legitimate answer holds, neither plain nor
 // with the scrambling key of their length applied.
-// With QUILLORY_FUZZ_SELF_TEST set, a link to a secret file is planted inside
-// each content folder, and a request for /leak.html must fail the run.
+// With QUILLORY_FUZZ_SELF_TEST set, a hard link to a secret file is planted
+// inside each content folder (a file of the folder that holds secret bytes),
+// and a request for /leak.html must fail the run.
 #include <fcntl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -102,14 +103,18 @@ ProgramFolders MakeProgramFolders() {
   fuzz::WriteFileOrDie(dev_app + "/Data/index.html", std::string(kSecretLength, folders.secret));
   mkdir((store_app + "/Deve").c_str(), 0755);
   fuzz::WriteFileOrDie(store_app + "/Deve/index.html", std::string(kSecretLength, folders.secret));
+  // Links that lead out of each content folder, to the secrets beside it.
+  symlink("..", (dev_app + "/Deve/up").c_str());
+  symlink("../secret.html", (store_app + "/Data/up.html").c_str());
   if (std::getenv("QUILLORY_FUZZ_SELF_TEST") != nullptr) {
-    // Proves the check: a link inside each content folder to a secret file
-    // must make the first request for /leak.html fail the run.
-    symlink("../secret.html", (dev_app + "/Deve/leak.html").c_str());
-    symlink("../secret.html", (store_app + "/Data/leak.html").c_str());
+    // Proves the check: secret bytes inside each content folder must make
+    // the first request for /leak.html fail the run. (A symbolic link to
+    // them is not followed out of the folder.)
+    link((dev_app + "/secret.html").c_str(), (dev_app + "/Deve/leak.html").c_str());
+    link((store_app + "/secret.html").c_str(), (store_app + "/Data/leak.html").c_str());
   }
-  folders.dev = ContentRoot{dev_app + "/Deve", true};
-  folders.store = ContentRoot{store_app + "/Data", false};
+  folders.dev = OpenContentRoot(dev_app + "/Deve", true);
+  folders.store = OpenContentRoot(store_app + "/Data", false);
   return folders;
 }
 

@@ -2,8 +2,11 @@
 #include <gtest/gtest.h>
 #include <sys/socket.h>
 
+#include <filesystem>
+#include <fstream>
 #include <string>
 
+#include "server/content_store.h"
 #include "server/loopback_client.h"
 #include "server/responses.h"
 #include "server/server_fixture.h"
@@ -181,6 +184,46 @@ TEST_F(DevRequestTest, RefusesParentSegments) {
     EXPECT_EQ(Get(raw), FixedResponse()) << raw;
   }
   EXPECT_EQ(BodyOf(Get("/000000/a.html")), "inside");
+}
+
+TEST_F(DevRequestTest, FollowsLinksOnlyToPlacesInsideTheContentFolder) {
+  namespace stdfs = std::filesystem;
+  const stdfs::path outside = folder().root() / "outside";
+  stdfs::create_directories(outside);
+  std::ofstream(outside / "secret.html") << "secret";
+  folder().WriteRaw("000000/a.html", "inside");
+  const stdfs::path& content = folder().content();
+  stdfs::create_directory_symlink(outside, content / "abs_out");
+  stdfs::create_directory_symlink("../outside", content / "rel_out");
+  stdfs::create_symlink("../../outside/secret.html", content / "000000/leak.html");
+  stdfs::create_directory_symlink("000000", content / "alias");
+  stdfs::create_directory_symlink(content / "000000", content / "abs_alias");
+  struct Case {
+    const char* raw_path;
+    const char* body;  // nullptr: the fixed response
+  } cases[] = {{"/abs_out/secret.html", nullptr},
+               {"/rel_out/secret.html", nullptr},
+               {"/000000/leak.html", nullptr},
+               {"/alias/a.html", "inside"},
+               {"/abs_alias/a.html", "inside"}};
+  for (const Case& c : cases) {
+    std::string answer = Get(c.raw_path);
+    if (c.body == nullptr) {
+      EXPECT_EQ(answer, FixedResponse()) << c.raw_path;
+    } else {
+      EXPECT_EQ(BodyOf(answer), c.body) << c.raw_path;
+    }
+  }
+}
+
+TEST_F(RequestTest, RefusesAStoreFileThatLinksOutOfTheContentFolder) {
+  std::filesystem::path secret = folder().root() / "secret.html";
+  std::ofstream(secret) << test::Scrambled("secret");
+  std::string store_file =
+      ContentFileName(ContentRoot{folder().content().string(), false}, L"/000000/leak.html");
+  std::filesystem::create_directories(folder().content() / "000000");
+  std::filesystem::create_symlink(secret, store_file);
+  EXPECT_EQ(Get("/000000/leak.html"), FixedResponse());
 }
 
 }  // namespace
