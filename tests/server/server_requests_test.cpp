@@ -7,8 +7,8 @@
 #include <string>
 
 #include "server/content_store.h"
+#include "server/expected_answers.h"
 #include "server/loopback_client.h"
-#include "server/responses.h"
 #include "server/server_fixture.h"
 
 namespace {
@@ -27,9 +27,10 @@ TEST_F(RequestTest, AnswersTheDefaultPageForRootAndCustomWithAnyMethodCase) {
   for (const char* request : {"GET /custom HTTP/1.1\r\n\r\n", "get / HTTP/1.0\r\n\r\n",
                               "GET /CUSTOM HTTP/1.1\r\nHost: localhost\r\n\r\n"}) {
     std::string answer = Fetch(port(), request);
-    EXPECT_EQ(answer, DefaultAnswer()) << request;
+    EXPECT_EQ(StatusOf(answer), "HTTP/1.0 200 OK") << request;
+    EXPECT_EQ(HeaderOf(answer, "Content-Length"), std::to_string(test::kDefaultPage.size()));
+    EXPECT_EQ(BodyOf(answer), test::kDefaultPage) << request;
   }
-  EXPECT_EQ(StatusOf(std::string(DefaultAnswer())), "HTTP/1.0 200 OK");
 }
 
 TEST_F(RequestTest, ServesScrambledFilesPlainWithHeaders) {
@@ -42,6 +43,16 @@ TEST_F(RequestTest, ServesScrambledFilesPlainWithHeaders) {
   EXPECT_EQ(HeaderOf(answer, "Accept-Ranges"), "bytes");
   EXPECT_EQ(HeaderOf(answer, "Connection"), "close");
   EXPECT_EQ(BodyOf(answer), page);
+}
+
+TEST_F(RequestTest, ServesAStoreLaidOutByHand) {
+  // Names: MD5 of the store paths \000000\kvr_entrance.html and
+  // \000000\list.xml. Bytes: "<p>hi</p>" XOR (9 XOR 0xA7); ".xml" stays plain.
+  folder().WriteRaw("000000/5614955da0c2827390d1441bcb64d7a2.vkc",
+                    "\x92\xde\x90\xc6\xc7\x92\x81\xde\x90");
+  folder().WriteRaw("000000/077d30286dbe7bcb66f36287dca2bd3a.vkc", "<list/>");
+  EXPECT_EQ(BodyOf(Get(kEntrance)), "<p>hi</p>");
+  EXPECT_EQ(BodyOf(Get("/000000/list.xml")), "<list/>");
 }
 
 TEST_F(RequestTest, ServesLargeAndEmptyFilesWhole) {
@@ -78,14 +89,14 @@ TEST_F(RequestTest, AnswersTheFixedResponseForMissingFilesAndTraversal) {
   folder().WriteRaw("../secret.txt", "outside");
   for (const char* raw : {"/000000/missing.html", "/../secret.txt", "/%2e%2e/secret.txt",
                           "/000000/..%5c..%5csecret.txt", "/000000/..%2F..%2Fsecret.txt"}) {
-    EXPECT_EQ(Get(raw), FixedResponse()) << raw;
+    EXPECT_EQ(Get(raw), test::kFixedResponse) << raw;
   }
 }
 
 TEST_F(RequestTest, AnswersPostWithTheFixedResponseAfterItsBody) {
   std::string post = "POST /000000/save HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: 9\r\n\r\n";
-  EXPECT_EQ(Fetch(port(), post + "a=1&b=2\r\n"), FixedResponse());
-  EXPECT_EQ(Fetch(port(), "POST / HTTP/1.0\r\n\r\n"), FixedResponse());
+  EXPECT_EQ(Fetch(port(), post + "a=1&b=2\r\n"), test::kFixedResponse);
+  EXPECT_EQ(Fetch(port(), "POST / HTTP/1.0\r\n\r\n"), test::kFixedResponse);
 }
 
 TEST_F(RequestTest, AnswersNothingToQueriesOtherMethodsAndBadRequestLines) {
@@ -181,7 +192,7 @@ TEST_F(DevRequestTest, RefusesParentSegments) {
   folder().WriteRaw("../outside.html", "outside");
   for (const char* raw : {"/../outside.html", "/000000/../../outside.html",
                           "/000000%5c..%5c..%5coutside.html", "/%2E%2E/outside.html"}) {
-    EXPECT_EQ(Get(raw), FixedResponse()) << raw;
+    EXPECT_EQ(Get(raw), test::kFixedResponse) << raw;
   }
   EXPECT_EQ(BodyOf(Get("/000000/a.html")), "inside");
 }
@@ -209,7 +220,7 @@ TEST_F(DevRequestTest, FollowsLinksOnlyToPlacesInsideTheContentFolder) {
   for (const Case& c : cases) {
     std::string answer = Get(c.raw_path);
     if (c.body == nullptr) {
-      EXPECT_EQ(answer, FixedResponse()) << c.raw_path;
+      EXPECT_EQ(answer, test::kFixedResponse) << c.raw_path;
     } else {
       EXPECT_EQ(BodyOf(answer), c.body) << c.raw_path;
     }
@@ -223,7 +234,7 @@ TEST_F(RequestTest, RefusesAStoreFileThatLinksOutOfTheContentFolder) {
       ContentFileName(ContentRoot{folder().content().string(), false}, L"/000000/leak.html");
   std::filesystem::create_directories(folder().content() / "000000");
   std::filesystem::create_symlink(secret, store_file);
-  EXPECT_EQ(Get("/000000/leak.html"), FixedResponse());
+  EXPECT_EQ(Get("/000000/leak.html"), test::kFixedResponse);
 }
 
 }  // namespace
