@@ -11,16 +11,17 @@
 // in the program folder, and in the other mode's content folder) are filled
 // with one byte value that no legitimate answer holds, neither plain nor
 // with the scrambling key of their length applied.
-// With QUILLORY_FUZZ_SELF_TEST set, a link to a secret file is planted inside
-// each content folder, and a request for /leak.html must fail the run.
+// With QUILLORY_FUZZ_SELF_TEST set, a hard link to a secret file is planted
+// inside each content folder (a file of the folder that holds secret bytes),
+// and a request for /leak.html must fail the run.
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstddef>
-#include <cstdlib>
 #include <cstdint>
+#include <cstdlib>
 #include <string>
 
 #include "fuzz_folder.h"
@@ -90,8 +91,9 @@ ProgramFolders MakeProgramFolders() {
   mkdir((dev_app + "/Deve").c_str(), 0755);
   WritePlainContent(dev_app + "/Deve");
   std::string error;
-  if (!BuildContentStore(FsNameToWide(dev_app + "/Deve"), FsNameToWide(store_app + "/Data"),
-                         false, [](const std::string&) {}, &error)) {
+  if (!BuildContentStore(
+          FsNameToWide(dev_app + "/Deve"), FsNameToWide(store_app + "/Data"), false,
+          [](const std::string&) {}, &error)) {
     fuzz::Fail("harness store", error);
   }
   PlantSecrets(dev_app, folders.secret);
@@ -101,14 +103,18 @@ ProgramFolders MakeProgramFolders() {
   fuzz::WriteFileOrDie(dev_app + "/Data/index.html", std::string(kSecretLength, folders.secret));
   mkdir((store_app + "/Deve").c_str(), 0755);
   fuzz::WriteFileOrDie(store_app + "/Deve/index.html", std::string(kSecretLength, folders.secret));
+  // Links that lead out of each content folder, to the secrets beside it.
+  symlink("..", (dev_app + "/Deve/up").c_str());
+  symlink("../secret.html", (store_app + "/Data/up.html").c_str());
   if (std::getenv("QUILLORY_FUZZ_SELF_TEST") != nullptr) {
-    // Proves the check: a link inside each content folder to a secret file
-    // must make the first request for /leak.html fail the run.
-    symlink("../secret.html", (dev_app + "/Deve/leak.html").c_str());
-    symlink("../secret.html", (store_app + "/Data/leak.html").c_str());
+    // Proves the check: secret bytes inside each content folder must make
+    // the first request for /leak.html fail the run. (A symbolic link to
+    // them is not followed out of the folder.)
+    link((dev_app + "/secret.html").c_str(), (dev_app + "/Deve/leak.html").c_str());
+    link((store_app + "/secret.html").c_str(), (store_app + "/Data/leak.html").c_str());
   }
-  folders.dev = ContentRoot{dev_app + "/Deve", true};
-  folders.store = ContentRoot{store_app + "/Data", false};
+  folders.dev = OpenContentRoot(dev_app + "/Deve", true);
+  folders.store = OpenContentRoot(store_app + "/Data", false);
   return folders;
 }
 
@@ -133,7 +139,8 @@ void CheckAnswer(const std::string& answer, bool loopback_peer, char secret) {
   if (!answer.empty() && answer.compare(0, 7, "HTTP/1.") != 0) {
     fuzz::Fail("answer without status line", answer.substr(0, 80));
   }
-  const char keyed = static_cast<char>(static_cast<unsigned char>(secret) ^ ScrambleKey(kSecretLength));
+  const char keyed =
+      static_cast<char>(static_cast<unsigned char>(secret) ^ ScrambleKey(kSecretLength));
   std::size_t at = answer.find_first_of(std::string{secret, keyed});
   if (at != std::string::npos) fuzz::Fail("byte of a file outside the content folder sent", answer);
 }
@@ -159,8 +166,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   CMyHttpBlockSocket socket;
   socket.m_hSocket = pair[0];
-  HandleConnection(socket, loopback_peer ? platform::kLoopbackIpv4 : 0x0A000001u,
-                   store_mode ? Folders().store : Folders().dev);
+  HandleConnection(socket, loopback_peer, store_mode ? Folders().store : Folders().dev);
   close(pair[0]);
   socket.m_hSocket = platform::kNoSocket;
 

@@ -1,9 +1,9 @@
-// TCP stand-ins for the local content server: a listener on the loopback
-// address, accepting with a classified failure, blocking sends and receives
+// TCP stand-ins for the local content server: listeners on the loopback
+// addresses, accepting with a classified failure, blocking sends and receives
 // bounded by time-outs, and sending a file's bytes without copying them
 // through the process. Every call is safe on any thread; a handle is used by
 // one thread at a time, except that ShutdownListener may wake a thread that
-// waits in AcceptConnection on the same handle.
+// waits in AcceptConnection on that handle.
 #pragma once
 
 #include <cstddef>
@@ -15,29 +15,39 @@ namespace platform {
 using SocketHandle = int;
 inline constexpr SocketHandle kNoSocket = 0;
 
-// The IPv4 loopback address 127.0.0.1 in host byte order.
-inline constexpr std::uint32_t kLoopbackIpv4 = 0x7F000001u;
-
 // Makes a write to a connection that the peer has closed a failed call
 // instead of a signal that ends the process. Idempotent.
 void IgnoreBrokenPipe();
 
-// Creates a TCP socket bound to 127.0.0.1 on a port that the system picks,
-// listening with the largest backlog the system allows. Returns the handle
-// and stores the port (host byte order) in `port`; kNoSocket on failure
-// (nothing stays open then).
-SocketHandle ListenOnLoopback(std::uint16_t* port);
+// The listening sockets of the local server: one on 127.0.0.1 and one on
+// [::1], at the same port. The browser is sent to "localhost", which may
+// resolve to either address, so the server must hold both: a port left free
+// on one of them could be taken by another user of the machine.
+struct LoopbackListeners {
+  SocketHandle ipv4 = kNoSocket;
+  SocketHandle ipv6 = kNoSocket;  // kNoSocket when the machine has no IPv6
+  std::uint16_t port = 0;         // host byte order
+};
+
+// Creates TCP sockets listening on 127.0.0.1 and on [::1] (IPv6 only) at one
+// port that the system picks, free on both addresses, with the largest
+// backlog the system allows. Where the machine has no IPv6 loopback, only the
+// IPv4 socket is made. False on failure, when nothing stays open; that
+// includes failing to find a port that is free on both addresses after a few
+// tries. The sockets do not block: AcceptConnection waits for them.
+bool ListenOnLoopback(LoopbackListeners* listeners);
 
 enum class AcceptStatus {
-  kAccepted,     // `connection` and `peer_ipv4` are set
+  kAccepted,     // `connection` and `peer_is_local` are set
   kRetry,        // a transient failure (interrupted, connection reset in the queue): try again
   kBackOff,      // out of descriptors or memory: try again after a pause
-  kNotListening  // the handle no longer listens (shut down or closed)
+  kNotListening  // a handle no longer listens (shut down or closed)
 };
-// Waits for the next connection on a listening socket. `peer_ipv4` is the
-// peer's IPv4 address in host byte order (0 for other address families).
-AcceptStatus AcceptConnection(SocketHandle listener, SocketHandle* connection,
-                              std::uint32_t* peer_ipv4);
+// Waits until one of `count` listening sockets (see ListenOnLoopback) has a
+// connection and accepts it. `peer_is_local` is true when the peer's address
+// is exactly 127.0.0.1 or ::1.
+AcceptStatus AcceptConnection(const SocketHandle* listeners, std::size_t count,
+                              SocketHandle* connection, bool* peer_is_local);
 
 // Stops a listener: a thread waiting in AcceptConnection on it returns
 // kNotListening, and new connection attempts are refused. The handle stays
@@ -56,6 +66,11 @@ long SendBytes(SocketHandle socket, const void* bytes, std::size_t count, bool m
 // One receive of up to `count` bytes. Returns the count received, 0 when the
 // peer has closed its side, -1 on failure or time-out.
 long ReceiveBytes(SocketHandle socket, void* buffer, std::size_t count);
+// The same, but also failing (-1) when nothing has arrived within
+// `milliseconds` (0 or less: only what has arrived already); the socket's own
+// receive time-out still applies when it is shorter. Bytes that are there
+// already cost no wait.
+long ReceiveBytesWithin(SocketHandle socket, void* buffer, std::size_t count, int milliseconds);
 // Sends up to `count` bytes of an open file (native handle, see file_read.h)
 // from `offset`, without copying them through the process. Returns the count
 // sent, or -1 on failure.

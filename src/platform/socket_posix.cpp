@@ -2,13 +2,17 @@
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/sendfile.h>
 #include <sys/socket.h>
 #include <sys/time.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <limits>
 
 #include "platform/socket.h"
 
@@ -37,35 +41,154 @@ AcceptStatus ClassifyAcceptFailure(int error) {
     case ENOBUFS:
     case ENOMEM:
       return AcceptStatus::kBackOff;
-    default:  // EINTR, ECONNABORTED, EPROTO, EPERM, network errors of the new connection
+    default:  // EINTR, EAGAIN (the queued connection went away), ECONNABORTED, EPROTO,
+              // EPERM, network errors of the new connection
       return AcceptStatus::kRetry;
   }
+}
+
+// A port that is free on 127.0.0.1 may be taken on [::1]; a new port is
+// tried this many times.
+constexpr int kPortAttempts = 8;
+
+// Makes a non-blocking listening socket of `family`; -1 with errno on failure.
+int NewListeningSocket(int family) {
+  return AvoidHandleZero(socket(family, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+}
+
+// Listens on 127.0.0.1 at a port that the system picks; -1 on failure.
+int ListenIpv4Loopback(std::uint16_t* port) {
+  int fd = NewListeningSocket(AF_INET);
+  if (fd < 0) return -1;
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+      listen(fd, SOMAXCONN) != 0 ||
+      getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+    close(fd);
+    return -1;
+  }
+  *port = ntohs(address.sin_port);
+  return fd;
+}
+
+enum class Ipv6Outcome { kListening, kNoIpv6, kPortTaken, kFailed };
+
+Ipv6Outcome ClassifyIpv6Failure(int error) {
+  switch (error) {
+    case EAFNOSUPPORT:
+    case EADDRNOTAVAIL:
+      return Ipv6Outcome::kNoIpv6;
+    case EADDRINUSE:
+      return Ipv6Outcome::kPortTaken;
+    default:
+      return Ipv6Outcome::kFailed;
+  }
+}
+
+// Listens on [::1] at `port`, for IPv6 peers only (the IPv4 side has its own
+// socket).
+Ipv6Outcome ListenIpv6Loopback(std::uint16_t port, int* listener) {
+  int fd = NewListeningSocket(AF_INET6);
+  if (fd < 0) return ClassifyIpv6Failure(errno);
+  int only_ipv6 = 1;
+  sockaddr_in6 address{};
+  address.sin6_family = AF_INET6;
+  address.sin6_addr = in6addr_loopback;
+  address.sin6_port = htons(port);
+  if (setsockopt(fd, IPPROTO_IPV6, IPV6_V6ONLY, &only_ipv6, sizeof only_ipv6) != 0 ||
+      bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+      listen(fd, SOMAXCONN) != 0) {
+    int error = errno;
+    close(fd);
+    return ClassifyIpv6Failure(error);
+  }
+  *listener = fd;
+  return Ipv6Outcome::kListening;
+}
+
+bool IsLocalPeer(const sockaddr_storage& peer) {
+  if (peer.ss_family == AF_INET) {
+    const auto& ipv4 = reinterpret_cast<const sockaddr_in&>(peer);
+    return ntohl(ipv4.sin_addr.s_addr) == INADDR_LOOPBACK;
+  }
+  if (peer.ss_family == AF_INET6) {
+    const auto& ipv6 = reinterpret_cast<const sockaddr_in6&>(peer);
+    return IN6_IS_ADDR_LOOPBACK(&ipv6.sin6_addr);
+  }
+  return false;
+}
+
+// Waits until a listener has a connection queued (or no longer listens) and
+// names it in `ready`; kAccepted then means only that one is ready. The search starts at a
+// different listener each time, so a busy one cannot starve the other.
+AcceptStatus WaitForReadyListener(const SocketHandle* listeners, std::size_t count, int* ready) {
+  static std::atomic<unsigned> s_rotation{0};
+  pollfd waits[2];
+  if (count == 0 || count > 2) return AcceptStatus::kNotListening;
+  for (std::size_t i = 0; i < count; ++i) waits[i] = pollfd{listeners[i], POLLIN, 0};
+  if (poll(waits, static_cast<nfds_t>(count), -1) < 0) {
+    return errno == EINTR ? AcceptStatus::kRetry : AcceptStatus::kBackOff;
+  }
+  const std::size_t first = s_rotation.fetch_add(1, std::memory_order_relaxed) % count;
+  for (std::size_t k = 0; k < count; ++k) {
+    const pollfd& wait = waits[(first + k) % count];
+    if (wait.revents & POLLNVAL) return AcceptStatus::kNotListening;
+    if (wait.revents != 0) {
+      *ready = wait.fd;
+      return AcceptStatus::kAccepted;
+    }
+  }
+  return AcceptStatus::kRetry;
+}
+
+// The socket's receive time-out in milliseconds; a very large value when it
+// has none.
+int OwnReceiveTimeoutMs(int socket) {
+  constexpr int kNone = std::numeric_limits<int>::max();
+  timeval limit{};
+  socklen_t length = sizeof limit;
+  if (getsockopt(socket, SOL_SOCKET, SO_RCVTIMEO, &limit, &length) != 0) return kNone;
+  if (limit.tv_sec == 0 && limit.tv_usec == 0) return kNone;
+  if (limit.tv_sec >= kNone / 1000 - 1) return kNone;
+  return static_cast<int>(limit.tv_sec * 1000 + (limit.tv_usec + 999) / 1000);
 }
 
 }  // namespace
 
 void IgnoreBrokenPipe() { signal(SIGPIPE, SIG_IGN); }
 
-SocketHandle ListenOnLoopback(std::uint16_t* port) {
-  int fd = AvoidHandleZero(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
-  if (fd < 0) return kNoSocket;
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  address.sin_port = 0;
-  socklen_t length = sizeof address;
-  if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-      listen(fd, SOMAXCONN) != 0 ||
-      getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-    close(fd);
-    return kNoSocket;
+bool ListenOnLoopback(LoopbackListeners* listeners) {
+  for (int attempt = 0; attempt < kPortAttempts; ++attempt) {
+    std::uint16_t port = 0;
+    int ipv4 = ListenIpv4Loopback(&port);
+    if (ipv4 < 0) return false;
+    int ipv6 = -1;
+    switch (ListenIpv6Loopback(port, &ipv6)) {
+      case Ipv6Outcome::kListening:
+      case Ipv6Outcome::kNoIpv6:
+        listeners->ipv4 = ipv4;
+        listeners->ipv6 = ipv6 < 0 ? kNoSocket : ipv6;
+        listeners->port = port;
+        return true;
+      case Ipv6Outcome::kPortTaken:
+        close(ipv4);
+        continue;
+      case Ipv6Outcome::kFailed:
+        close(ipv4);
+        return false;
+    }
   }
-  *port = ntohs(address.sin_port);
-  return fd;
+  return false;
 }
 
-AcceptStatus AcceptConnection(SocketHandle listener, SocketHandle* connection,
-                              std::uint32_t* peer_ipv4) {
+AcceptStatus AcceptConnection(const SocketHandle* listeners, std::size_t count,
+                              SocketHandle* connection, bool* peer_is_local) {
+  int listener = -1;
+  AcceptStatus waited = WaitForReadyListener(listeners, count, &listener);
+  if (waited != AcceptStatus::kAccepted) return waited;
   sockaddr_storage peer{};
   socklen_t length = sizeof peer;
   int fd = accept4(listener, reinterpret_cast<sockaddr*>(&peer), &length, SOCK_CLOEXEC);
@@ -73,10 +196,7 @@ AcceptStatus AcceptConnection(SocketHandle listener, SocketHandle* connection,
   fd = AvoidHandleZero(fd);
   if (fd < 0) return AcceptStatus::kBackOff;
   *connection = fd;
-  *peer_ipv4 = 0;
-  if (peer.ss_family == AF_INET) {
-    *peer_ipv4 = ntohl(reinterpret_cast<const sockaddr_in*>(&peer)->sin_addr.s_addr);
-  }
+  *peer_is_local = IsLocalPeer(peer);
   return AcceptStatus::kAccepted;
 }
 
@@ -108,6 +228,19 @@ long ReceiveBytes(SocketHandle socket, void* buffer, std::size_t count) {
     ssize_t received = recv(socket, buffer, count, 0);
     if (received >= 0) return static_cast<long>(received);
     if (errno != EINTR) return -1;
+  }
+}
+
+long ReceiveBytesWithin(SocketHandle socket, void* buffer, std::size_t count, int milliseconds) {
+  for (;;) {
+    ssize_t received = recv(socket, buffer, count, MSG_DONTWAIT);
+    if (received >= 0) return static_cast<long>(received);
+    if (errno == EINTR) continue;
+    if (errno != EAGAIN && errno != EWOULDBLOCK) return -1;
+    pollfd wait{socket, POLLIN, 0};
+    int ready = poll(&wait, 1, std::min(std::max(milliseconds, 0), OwnReceiveTimeoutMs(socket)));
+    if (ready == 0) return -1;
+    if (ready < 0 && errno != EINTR) return -1;
   }
 }
 

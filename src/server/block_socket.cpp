@@ -2,6 +2,7 @@
 #include "server/block_socket.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
 
 int CMyBlockSocket::SendAll(const char* bytes, int count, bool more) {
@@ -21,10 +22,30 @@ int CMyHttpBlockSocket::FindLineFeed(int from) const {
   return found == nullptr ? -1 : static_cast<int>(static_cast<const char*>(found) - m_buffer);
 }
 
+namespace {
+
+// Milliseconds from now until `deadline`, rounded up; 0 once it has passed.
+int MillisecondsUntil(std::chrono::steady_clock::time_point deadline) {
+  auto left = deadline - std::chrono::steady_clock::now();
+  if (left <= std::chrono::steady_clock::duration::zero()) return 0;
+  auto milliseconds = std::chrono::ceil<std::chrono::milliseconds>(left).count();
+  return static_cast<int>(std::min<decltype(milliseconds)>(milliseconds, INT_MAX));
+}
+
+}  // namespace
+
 bool CMyHttpBlockSocket::ReceiveMore() {
   if (m_nBuffered >= kBufferSize) return false;
-  long received = platform::ReceiveBytes(m_hSocket, m_buffer + m_nBuffered,
-                                         static_cast<std::size_t>(kBufferSize - m_nBuffered));
+  char* into = m_buffer + m_nBuffered;
+  const auto room = static_cast<std::size_t>(kBufferSize - m_nBuffered);
+  long received = 0;
+  if (m_line_deadline == std::chrono::steady_clock::time_point::max()) {
+    received = platform::ReceiveBytes(m_hSocket, into, room);
+  } else {
+    int left_ms = MillisecondsUntil(m_line_deadline);
+    if (left_ms == 0) return false;
+    received = platform::ReceiveBytesWithin(m_hSocket, into, room, left_ms);
+  }
   if (received <= 0) return false;
   m_nBuffered += static_cast<int>(received);
   return true;

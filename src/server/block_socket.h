@@ -3,6 +3,7 @@
 // thread that serves its connection; nothing here takes a lock.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 
 #include "platform/socket.h"
@@ -34,9 +35,17 @@ class CMyHttpBlockSocket : public CMyBlockSocket {
   // Stores the next line (up to and including its line feed, cut to
   // kMaxLine bytes) zero-terminated in `line`, which has kMaxLine + 1 bytes of
   // room, and returns the count stored (1 to kMaxLine). Returns 0 when no line
-  // can be had: the peer closed, a receive failed or timed out, or the buffer
-  // filled up without a line feed. The connection is unusable after that.
+  // can be had: the peer closed, a receive failed or timed out, the line
+  // deadline passed, or the buffer filled up without a line feed. The
+  // connection is unusable after that.
   int ReadLine(char* line);
+
+  // Lines that have not arrived by `deadline` are not waited for any more:
+  // ReadLine then returns 0. Without a call, ReadLine waits as long as the
+  // socket's time-out lets each receive wait.
+  void SetLineDeadline(std::chrono::steady_clock::time_point deadline) {
+    m_line_deadline = deadline;
+  }
 
   // Moves the bytes received behind the last line handed out to `out` (at
   // most `room`), for a request body. Returns the count moved.
@@ -50,4 +59,6 @@ class CMyHttpBlockSocket : public CMyBlockSocket {
 
   char m_buffer[kBufferSize];
   int m_nBuffered = 0;
+  std::chrono::steady_clock::time_point m_line_deadline =
+      std::chrono::steady_clock::time_point::max();
 };

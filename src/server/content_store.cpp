@@ -69,6 +69,18 @@ bool EndsWithXml(const Text& path) {
   return true;
 }
 
+// Opens `name`, a file name below the root's folder, only where it really
+// lies inside the folder.
+std::optional<platform::ReadOnlyFile> OpenInsideRoot(const ContentRoot& root,
+                                                     const std::string& name) {
+  if (name.size() <= root.folder.size()) return std::nullopt;  // refused, or the folder itself
+  const char* relative = name.c_str() + root.folder.size();
+  if (root.opened) return root.opened->OpenFile(relative);
+  auto folder = platform::OpenContainedFolder(root.folder);
+  if (!folder) return std::nullopt;
+  return folder->OpenFile(relative);
+}
+
 }  // namespace
 
 void ScrambleBytes(char* bytes, std::size_t count, std::uint64_t whole_length) {
@@ -102,8 +114,13 @@ void ScrambleBytes(char* bytes, std::size_t count, std::uint64_t whole_length) {
 bool IsStoredPlain(const std::wstring& decoded_path) { return EndsWithXml(decoded_path); }
 bool IsStoredPlain(const std::string& ansi_path) { return EndsWithXml(ansi_path); }
 
+ContentRoot OpenContentRoot(std::string folder, bool dev_mode) {
+  auto opened = platform::OpenContainedFolder(folder);
+  return ContentRoot{std::move(folder), dev_mode, std::move(opened)};
+}
+
 ContentRoot CurrentContentRoot() {
-  return ContentRoot{platform::ToFsName(g_strAppDir + g_strDataDir), g_bDevMode};
+  return OpenContentRoot(platform::ToFsName(g_strAppDir + g_strDataDir), g_bDevMode);
 }
 
 std::wstring StorePath(const std::wstring& decoded_path) { return MakeStorePath(decoded_path); }
@@ -132,14 +149,11 @@ std::string ContentFileNameFromAnsi(const ContentRoot& root, const std::string& 
 }
 
 std::optional<platform::ReadOnlyFile> OpenContentFile(const std::wstring& decoded_path) {
-  std::string name = ContentFileName(CurrentContentRoot(), decoded_path);
-  if (name.empty()) return std::nullopt;
-  return platform::OpenReadOnlyFile(name);
+  const ContentRoot root = CurrentContentRoot();
+  return OpenInsideRoot(root, ContentFileName(root, decoded_path));
 }
 
 std::optional<platform::ReadOnlyFile> OpenContentFile(const ContentRoot& root,
                                                       const std::string& ansi_path) {
-  std::string name = ContentFileNameFromAnsi(root, ansi_path);
-  if (name.empty()) return std::nullopt;
-  return platform::OpenReadOnlyFile(name);
+  return OpenInsideRoot(root, ContentFileNameFromAnsi(root, ansi_path));
 }

@@ -12,9 +12,11 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 
+#include "platform/contained_folder.h"
 #include "platform/file_read.h"
 
 // The one-byte constant of the store's scrambling, shared by the server and
@@ -40,8 +42,14 @@ bool IsStoredPlain(const std::string& ansi_path);
 struct ContentRoot {
   std::string folder;  // file-system name of the content folder, no trailing separator
   bool dev_mode = false;
+  // The folder opened once, so that serving needs no look-up of the folder's
+  // own name; null when it could not be opened then (it is then opened for
+  // every file, and a root built without it works the same way).
+  std::shared_ptr<const platform::ContainedFolder> opened = nullptr;
 };
-// From g_strAppDir, g_strDataDir and g_bDevMode.
+// A root over `folder`, opened now.
+ContentRoot OpenContentRoot(std::string folder, bool dev_mode);
+// From g_strAppDir, g_strDataDir and g_bDevMode, opened now.
 ContentRoot CurrentContentRoot();
 
 // Store path of a decoded request path: "/" put in front when missing, then
@@ -59,7 +67,9 @@ std::string ContentFileNameFromAnsi(const ContentRoot& root, const std::string& 
 
 // Opens the file that holds a decoded request path for reading, shared with
 // other openings of it. No result when it does not exist, is not a regular
-// file, cannot be opened or reaches out of the content folder.
+// file, cannot be opened or reaches out of the content folder, by a ".."
+// segment or by a link that leads outside (links that stay inside are
+// followed: content may share files that way).
 std::optional<platform::ReadOnlyFile> OpenContentFile(const std::wstring& decoded_path);
 std::optional<platform::ReadOnlyFile> OpenContentFile(const ContentRoot& root,
                                                       const std::string& ansi_path);

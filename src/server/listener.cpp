@@ -22,10 +22,14 @@ namespace {
 // Shared by StartServer, StopServer and every thread of one chain; freed
 // when the last of them lets go.
 struct ServerChain {
-  ServerChain(platform::SocketHandle socket, ContentRoot content)
-      : listener(socket), root(std::move(content)) {}
+  ServerChain(const platform::LoopbackListeners& sockets, ContentRoot content)
+      : listeners{sockets.ipv4, sockets.ipv6},
+        listener_count(sockets.ipv6 == platform::kNoSocket ? 1 : 2),
+        root(std::move(content)) {}
 
-  const platform::SocketHandle listener;
+  // 127.0.0.1 first, then [::1] when the machine has it.
+  const platform::SocketHandle listeners[2];
+  const std::size_t listener_count;
   const ContentRoot root;
   std::mutex mutex;
   std::condition_variable changed;
@@ -43,6 +47,7 @@ ServerChain* s_chain = nullptr;  // main thread only
 std::atomic<std::uint64_t> s_accepted{0};
 std::atomic<std::uint64_t> s_accept_failures{0};
 std::atomic<int> s_idle_timeout_ms{kIdleTimeoutMs};
+std::atomic<int> s_header_deadline_ms{kHeaderDeadlineMs};
 std::atomic<server_testing::ThreadStarter> s_thread_starter{nullptr};
 
 void Release(ServerChain* chain) {
@@ -92,10 +97,10 @@ bool WaitBeforeRetry(ServerChain& chain, platform::AcceptStatus status,
   return false;
 }
 
-void ServeConnection(CMyHttpBlockSocket& socket, std::uint32_t peer_ipv4, const ContentRoot& root) {
+void ServeConnection(CMyHttpBlockSocket& socket, bool peer_is_local, const ContentRoot& root) {
   try {
     platform::SetSocketTimeouts(socket.m_hSocket, s_idle_timeout_ms.load());
-    HandleConnection(socket, peer_ipv4, root);
+    HandleConnection(socket, peer_is_local, root);
   } catch (...) {
     // Out of memory while answering: the connection ends without an answer.
   }
@@ -113,23 +118,30 @@ void RunChainLink(ServerChain& chain) {
   auto back_off = std::chrono::milliseconds(kFirstBackOff);
   for (;;) {
     CMyHttpBlockSocket socket;
-    std::uint32_t peer_ipv4 = 0;
-    platform::AcceptStatus status =
-        platform::AcceptConnection(chain.listener, &socket.m_hSocket, &peer_ipv4);
+    bool peer_is_local = false;
+    platform::AcceptStatus status = platform::AcceptConnection(
+        chain.listeners, chain.listener_count, &socket.m_hSocket, &peer_is_local);
     if (status != platform::AcceptStatus::kAccepted) {
       s_accept_failures.fetch_add(1, std::memory_order_relaxed);
       if (!WaitBeforeRetry(chain, status, &back_off)) return;
       continue;
     }
     s_accepted.fetch_add(1, std::memory_order_relaxed);
-    if (StartNextThread(&chain)) return ServeConnection(socket, peer_ipv4, chain.root);
+    socket.SetLineDeadline(std::chrono::steady_clock::now() +
+                           std::chrono::milliseconds(s_header_deadline_ms.load()));
+    if (StartNextThread(&chain)) return ServeConnection(socket, peer_is_local, chain.root);
     // No thread could be started: serve this connection here, then go back
     // to accepting, so the chain lives on.
     LeaveAcceptRole(chain, false);
-    ServeConnection(socket, peer_ipv4, chain.root);
+    ServeConnection(socket, peer_is_local, chain.root);
     if (!ReturnToAcceptRole(chain)) return;
     back_off = kFirstBackOff;
   }
+}
+
+void CloseListeners(const platform::LoopbackListeners& listeners) {
+  platform::CloseSocket(listeners.ipv4);
+  platform::CloseSocket(listeners.ipv6);
 }
 
 }  // namespace
@@ -144,24 +156,23 @@ unsigned ConnectionThreadProc(void* chain) {
 long StartServer() {
   if (s_chain != nullptr) return E_FAIL;
   platform::IgnoreBrokenPipe();
-  std::uint16_t port = 0;
-  platform::SocketHandle listener = platform::ListenOnLoopback(&port);
-  if (listener == platform::kNoSocket) return E_FAIL;
+  platform::LoopbackListeners listeners;
+  if (!platform::ListenOnLoopback(&listeners)) return E_FAIL;
   ServerChain* chain = nullptr;
   try {
-    chain = new ServerChain(listener, CurrentContentRoot());
-    g_strPort = std::to_wstring(port);
+    chain = new ServerChain(listeners, CurrentContentRoot());
+    g_strPort = std::to_wstring(listeners.port);
   } catch (...) {
     delete chain;
-    platform::CloseSocket(listener);
+    CloseListeners(listeners);
     return E_FAIL;
   }
-  g_sockListen = listener;
+  g_sockListen = listeners.ipv4;
   g_bAccepting = 1;
   if (!StartNextThread(chain)) {
     g_bAccepting = 0;
     g_sockListen = 0;
-    platform::CloseSocket(listener);
+    CloseListeners(listeners);
     Release(chain);
     return E_FAIL;
   }
@@ -175,11 +186,15 @@ long StopServer() {
     {
       std::unique_lock<std::mutex> lock(chain->mutex);
       chain->stopping = true;
-      platform::ShutdownListener(chain->listener);
+      for (std::size_t i = 0; i < chain->listener_count; ++i) {
+        platform::ShutdownListener(chain->listeners[i]);
+      }
       chain->changed.notify_all();
       chain->changed.wait_for(lock, kStopWait, [&] { return !chain->acceptor_present; });
     }
-    platform::CloseSocket(chain->listener);
+    for (std::size_t i = 0; i < chain->listener_count; ++i) {
+      platform::CloseSocket(chain->listeners[i]);
+    }
     s_chain = nullptr;
     Release(chain);
   }
@@ -193,6 +208,7 @@ namespace server_testing {
 std::uint64_t AcceptedCount() { return s_accepted.load(); }
 std::uint64_t AcceptFailureCount() { return s_accept_failures.load(); }
 void SetIdleTimeoutMs(int milliseconds) { s_idle_timeout_ms = milliseconds; }
+void SetHeaderDeadlineMs(int milliseconds) { s_header_deadline_ms = milliseconds; }
 void SetThreadStarter(ThreadStarter starter) { s_thread_starter = starter; }
 
 }  // namespace server_testing

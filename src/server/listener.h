@@ -23,6 +23,10 @@ unsigned ConnectionThreadProc(void* chain);
 inline constexpr std::size_t kConnectionStackBytes = 256 * 1024;
 // A connection that sends or takes nothing for this long is closed.
 inline constexpr int kIdleTimeoutMs = 30 * 1000;
+// The request line and every header line must have arrived this long after
+// the connection was accepted, or the connection is closed without an
+// answer: a client that trickles bytes must not hold a thread for ever.
+inline constexpr int kHeaderDeadlineMs = 30 * 1000;
 
 // Seams for tests: observing the chain and changing its limits. Not for use
 // while the product runs.
@@ -33,6 +37,8 @@ std::uint64_t AcceptedCount();
 std::uint64_t AcceptFailureCount();
 // Replaces the idle time-out of connections accepted from now on.
 void SetIdleTimeoutMs(int milliseconds);
+// Replaces the header deadline of connections accepted from now on.
+void SetHeaderDeadlineMs(int milliseconds);
 // Replaces the way connection threads are started (null: the normal way).
 void SetThreadStarter(ThreadStarter starter);
 }  // namespace server_testing

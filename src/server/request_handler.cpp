@@ -102,9 +102,8 @@ void AnswerGet(CMyHttpBlockSocket& socket, const ContentRoot& root, std::string_
 
 }  // namespace
 
-void HandleConnection(CMyHttpBlockSocket& socket, std::uint32_t peer_ipv4,
-                      const ContentRoot& root) {
-  if (peer_ipv4 != platform::kLoopbackIpv4) return;
+void HandleConnection(CMyHttpBlockSocket& socket, bool peer_is_local, const ContentRoot& root) {
+  if (!peer_is_local) return;
   Line request_line;
   int length = socket.ReadLine(request_line);
   RequestLine request;

@@ -22,14 +22,43 @@ sockaddr_in LoopbackAddress(const char* dotted, std::uint16_t port) {
   return address;
 }
 
+sockaddr_in6 Ipv6LoopbackAddress(std::uint16_t port) {
+  sockaddr_in6 address{};
+  address.sin6_family = AF_INET6;
+  address.sin6_port = htons(port);
+  address.sin6_addr = in6addr_loopback;
+  return address;
+}
+
+// Binds a fresh IPv6 socket to [::1]:`port` and closes it again.
+bool TryBindIpv6Loopback(std::uint16_t port) {
+  int fd = socket(AF_INET6, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) return false;
+  sockaddr_in6 address = Ipv6LoopbackAddress(port);
+  bool bound = bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+  close(fd);
+  return bound;
+}
+
 }  // namespace
 
-LoopbackClient::LoopbackClient(std::uint16_t port, const char* source, bool connect_now)
-    : m_port(port) {
-  m_fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+void LoopbackClient::Open(int family) {
+  m_family = family;
+  m_fd = socket(family, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (m_fd < 0) return;
   timeval limit{20, 0};
   setsockopt(m_fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+}
+
+LoopbackClient::LoopbackClient(Ipv6Loopback, std::uint16_t port) : m_port(port) {
+  Open(AF_INET6);
+  Connect();
+}
+
+LoopbackClient::LoopbackClient(std::uint16_t port, const char* source, bool connect_now)
+    : m_port(port) {
+  Open(AF_INET);
+  if (m_fd < 0) return;
   if (source != nullptr) {
     sockaddr_in from = LoopbackAddress(source, 0);
     if (bind(m_fd, reinterpret_cast<sockaddr*>(&from), sizeof from) != 0) {
@@ -42,8 +71,14 @@ LoopbackClient::LoopbackClient(std::uint16_t port, const char* source, bool conn
 }
 
 bool LoopbackClient::Connect() {
-  sockaddr_in to = LoopbackAddress("127.0.0.1", m_port);
-  m_connected = m_fd >= 0 && connect(m_fd, reinterpret_cast<sockaddr*>(&to), sizeof to) == 0;
+  if (m_fd < 0) return false;
+  if (m_family == AF_INET6) {
+    sockaddr_in6 to = Ipv6LoopbackAddress(m_port);
+    m_connected = connect(m_fd, reinterpret_cast<sockaddr*>(&to), sizeof to) == 0;
+  } else {
+    sockaddr_in to = LoopbackAddress("127.0.0.1", m_port);
+    m_connected = connect(m_fd, reinterpret_cast<sockaddr*>(&to), sizeof to) == 0;
+  }
   return m_connected;
 }
 
@@ -77,6 +112,10 @@ bool LoopbackClient::ClosedWithoutAnswer() {
   ssize_t n = recv(m_fd, &byte, 1, 0);
   return n == 0 || (n < 0 && errno == ECONNRESET);
 }
+
+bool HasIpv6Loopback() { return TryBindIpv6Loopback(0); }
+
+bool CanBindIpv6Loopback(std::uint16_t port) { return TryBindIpv6Loopback(port); }
 
 std::string Fetch(std::uint16_t port, const std::string& request) {
   LoopbackClient client(port);

@@ -1,6 +1,6 @@
 // A plain TCP client for the server tests: connects to 127.0.0.1 (optionally
-// from another loopback source address), sends raw bytes and reads until the
-// server closes.
+// from another loopback source address) or to [::1], sends raw bytes and
+// reads until the server closes.
 #pragma once
 
 #include <cstdint>
@@ -8,9 +8,14 @@
 
 namespace test {
 
+// Selects the IPv6 loopback address [::1] in LoopbackClient's constructor.
+struct Ipv6Loopback {};
+
 // A connected client socket, closed by the destructor.
 class LoopbackClient {
  public:
+  // Connects to [::1]:`port`.
+  LoopbackClient(Ipv6Loopback, std::uint16_t port);
   // Connects to 127.0.0.1:`port`, binding the client side to `source` first
   // when it is given (for example "127.0.0.2"). Without `connect_now` only
   // the socket is made; Connect connects it later.
@@ -31,10 +36,18 @@ class LoopbackClient {
   int fd() const { return m_fd; }
 
  private:
+  void Open(int family);
+
   int m_fd = -1;
+  int m_family;
   std::uint16_t m_port;
   bool m_connected = false;
 };
+
+// True when this machine has the IPv6 loopback address.
+bool HasIpv6Loopback();
+// True when a socket can be bound to [::1]:`port` now (nobody listens there).
+bool CanBindIpv6Loopback(std::uint16_t port);
 
 // One request on its own connection; returns everything answered.
 std::string Fetch(std::uint16_t port, const std::string& request);

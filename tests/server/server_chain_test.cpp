@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <memory>
 #include <string>
 #include <thread>
@@ -36,6 +37,16 @@ TEST_F(ChainTest, PublishesThePortAndTheListeningSocket) {
   EXPECT_EQ(g_bAccepting.load(), 1);
   EXPECT_EQ(platform::ToFsName(g_strPort), std::to_string(port()));
   EXPECT_EQ(StartServer(), E_FAIL);  // already running
+}
+
+TEST_F(ChainTest, AnswersOverIpv6LoopbackAndHoldsItsPort) {
+  if (!test::HasIpv6Loopback()) GTEST_SKIP() << "this machine has no IPv6 loopback";
+  test::LoopbackClient client(test::Ipv6Loopback{}, port());
+  ASSERT_TRUE(client.connected());
+  ASSERT_TRUE(client.Send(test::GetRequest(kPage)));
+  EXPECT_EQ(BodyOf(client.ReadAll()), "page body");
+  // Nobody else can listen where "localhost" may lead the browser first.
+  EXPECT_FALSE(test::CanBindIpv6Loopback(port()));
 }
 
 TEST_F(ChainTest, Answers200ParallelConnections) {
@@ -77,6 +88,8 @@ TEST_F(ChainTest, FinishesAConnectionAcceptedBeforeStopAndAcceptsNoneAfter) {
   EXPECT_EQ(BodyOf(early.ReadAll()), "page body");
   test::LoopbackClient late(port());
   EXPECT_FALSE(late.connected());
+  test::LoopbackClient late_ipv6(test::Ipv6Loopback{}, port());
+  EXPECT_FALSE(late_ipv6.connected());
   EXPECT_EQ(StopServer(), 0);  // a second stop only clears the flag
 }
 
@@ -88,6 +101,25 @@ TEST_F(ChainTest, ClosesAConnectionThatStaysSilent) {
   test::LoopbackClient half(port());
   ASSERT_TRUE(half.Send("GET /000000/page.html HTTP/1.1\r\nHost: 127.0.0.1\r\n"));
   EXPECT_TRUE(half.ClosedWithoutAnswer());
+}
+
+TEST_F(ChainTest, ClosesAConnectionWhoseHeadersTrickleIn) {
+  server_testing::SetHeaderDeadlineMs(300);
+  test::LoopbackClient client(port());
+  ASSERT_TRUE(client.Send("GET /000000/page.html HTTP/1.1\r\n"));
+  std::atomic<bool> answered{false};
+  // A byte every 5 ms, far more often than the idle time-out, in lines that
+  // keep within the limits of a line and of the header block for over 20 s.
+  std::thread trickler([&] {
+    const std::string line = "X-Slow: " + std::string(390, 'a') + "\r\n";
+    for (std::size_t i = 0; i < 4000 && !answered; ++i) {
+      if (!client.Send(line.substr(i % line.size(), 1))) return;
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+  });
+  EXPECT_TRUE(client.ClosedWithoutAnswer());
+  answered = true;
+  trickler.join();
 }
 
 bool FailToStart(platform::ThreadProc, void*, std::size_t) { return false; }

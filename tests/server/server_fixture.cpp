@@ -69,6 +69,7 @@ void ServerTest::TearDown() {
   StopServer();
   server_testing::SetThreadStarter(nullptr);
   server_testing::SetIdleTimeoutMs(kIdleTimeoutMs);
+  server_testing::SetHeaderDeadlineMs(kHeaderDeadlineMs);
 }
 
 std::string ServerTest::Get(const std::string& path, const std::string& extra_headers) const {

@@ -2,10 +2,13 @@
 #include <gtest/gtest.h>
 #include <sys/socket.h>
 
+#include <filesystem>
+#include <fstream>
 #include <string>
 
+#include "server/content_store.h"
+#include "server/expected_answers.h"
 #include "server/loopback_client.h"
-#include "server/responses.h"
 #include "server/server_fixture.h"
 
 namespace {
@@ -24,9 +27,10 @@ TEST_F(RequestTest, AnswersTheDefaultPageForRootAndCustomWithAnyMethodCase) {
   for (const char* request : {"GET /custom HTTP/1.1\r\n\r\n", "get / HTTP/1.0\r\n\r\n",
                               "GET /CUSTOM HTTP/1.1\r\nHost: localhost\r\n\r\n"}) {
     std::string answer = Fetch(port(), request);
-    EXPECT_EQ(answer, DefaultAnswer()) << request;
+    EXPECT_EQ(StatusOf(answer), "HTTP/1.0 200 OK") << request;
+    EXPECT_EQ(HeaderOf(answer, "Content-Length"), std::to_string(test::kDefaultPage.size()));
+    EXPECT_EQ(BodyOf(answer), test::kDefaultPage) << request;
   }
-  EXPECT_EQ(StatusOf(std::string(DefaultAnswer())), "HTTP/1.0 200 OK");
 }
 
 TEST_F(RequestTest, ServesScrambledFilesPlainWithHeaders) {
@@ -39,6 +43,16 @@ TEST_F(RequestTest, ServesScrambledFilesPlainWithHeaders) {
   EXPECT_EQ(HeaderOf(answer, "Accept-Ranges"), "bytes");
   EXPECT_EQ(HeaderOf(answer, "Connection"), "close");
   EXPECT_EQ(BodyOf(answer), page);
+}
+
+TEST_F(RequestTest, ServesAStoreLaidOutByHand) {
+  // Names: MD5 of the store paths \000000\kvr_entrance.html and
+  // \000000\list.xml. Bytes: "<p>hi</p>" XOR (9 XOR 0xA7); ".xml" stays plain.
+  folder().WriteRaw("000000/5614955da0c2827390d1441bcb64d7a2.vkc",
+                    "\x92\xde\x90\xc6\xc7\x92\x81\xde\x90");
+  folder().WriteRaw("000000/077d30286dbe7bcb66f36287dca2bd3a.vkc", "<list/>");
+  EXPECT_EQ(BodyOf(Get(kEntrance)), "<p>hi</p>");
+  EXPECT_EQ(BodyOf(Get("/000000/list.xml")), "<list/>");
 }
 
 TEST_F(RequestTest, ServesLargeAndEmptyFilesWhole) {
@@ -75,14 +89,14 @@ TEST_F(RequestTest, AnswersTheFixedResponseForMissingFilesAndTraversal) {
   folder().WriteRaw("../secret.txt", "outside");
   for (const char* raw : {"/000000/missing.html", "/../secret.txt", "/%2e%2e/secret.txt",
                           "/000000/..%5c..%5csecret.txt", "/000000/..%2F..%2Fsecret.txt"}) {
-    EXPECT_EQ(Get(raw), FixedResponse()) << raw;
+    EXPECT_EQ(Get(raw), test::kFixedResponse) << raw;
   }
 }
 
 TEST_F(RequestTest, AnswersPostWithTheFixedResponseAfterItsBody) {
   std::string post = "POST /000000/save HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: 9\r\n\r\n";
-  EXPECT_EQ(Fetch(port(), post + "a=1&b=2\r\n"), FixedResponse());
-  EXPECT_EQ(Fetch(port(), "POST / HTTP/1.0\r\n\r\n"), FixedResponse());
+  EXPECT_EQ(Fetch(port(), post + "a=1&b=2\r\n"), test::kFixedResponse);
+  EXPECT_EQ(Fetch(port(), "POST / HTTP/1.0\r\n\r\n"), test::kFixedResponse);
 }
 
 TEST_F(RequestTest, AnswersNothingToQueriesOtherMethodsAndBadRequestLines) {
@@ -178,9 +192,49 @@ TEST_F(DevRequestTest, RefusesParentSegments) {
   folder().WriteRaw("../outside.html", "outside");
   for (const char* raw : {"/../outside.html", "/000000/../../outside.html",
                           "/000000%5c..%5c..%5coutside.html", "/%2E%2E/outside.html"}) {
-    EXPECT_EQ(Get(raw), FixedResponse()) << raw;
+    EXPECT_EQ(Get(raw), test::kFixedResponse) << raw;
   }
   EXPECT_EQ(BodyOf(Get("/000000/a.html")), "inside");
+}
+
+TEST_F(DevRequestTest, FollowsLinksOnlyToPlacesInsideTheContentFolder) {
+  namespace stdfs = std::filesystem;
+  const stdfs::path outside = folder().root() / "outside";
+  stdfs::create_directories(outside);
+  std::ofstream(outside / "secret.html") << "secret";
+  folder().WriteRaw("000000/a.html", "inside");
+  const stdfs::path& content = folder().content();
+  stdfs::create_directory_symlink(outside, content / "abs_out");
+  stdfs::create_directory_symlink("../outside", content / "rel_out");
+  stdfs::create_symlink("../../outside/secret.html", content / "000000/leak.html");
+  stdfs::create_directory_symlink("000000", content / "alias");
+  stdfs::create_directory_symlink(content / "000000", content / "abs_alias");
+  struct Case {
+    const char* raw_path;
+    const char* body;  // nullptr: the fixed response
+  } cases[] = {{"/abs_out/secret.html", nullptr},
+               {"/rel_out/secret.html", nullptr},
+               {"/000000/leak.html", nullptr},
+               {"/alias/a.html", "inside"},
+               {"/abs_alias/a.html", "inside"}};
+  for (const Case& c : cases) {
+    std::string answer = Get(c.raw_path);
+    if (c.body == nullptr) {
+      EXPECT_EQ(answer, test::kFixedResponse) << c.raw_path;
+    } else {
+      EXPECT_EQ(BodyOf(answer), c.body) << c.raw_path;
+    }
+  }
+}
+
+TEST_F(RequestTest, RefusesAStoreFileThatLinksOutOfTheContentFolder) {
+  std::filesystem::path secret = folder().root() / "secret.html";
+  std::ofstream(secret) << test::Scrambled("secret");
+  std::string store_file =
+      ContentFileName(ContentRoot{folder().content().string(), false}, L"/000000/leak.html");
+  std::filesystem::create_directories(folder().content() / "000000");
+  std::filesystem::create_symlink(secret, store_file);
+  EXPECT_EQ(Get("/000000/leak.html"), test::kFixedResponse);
 }
 
 }  // namespace
