@@ -37,7 +37,7 @@ bool CMainApp::InitInstance() {
 
   if (IsSwapStart(g_strExePath, platform::kExeSuffix)) {
     g_strExeSwapPath = SwapPartnerPath(g_strExePath, platform::kExeSuffix, true);
-    platform::CopyFileTo(g_strExePath, g_strExeSwapPath, true);
+    CopyOverMainExecutable(g_strExePath, g_strExeSwapPath);
     std::atexit(RunSwapExeAtExit);
     return false;
   }

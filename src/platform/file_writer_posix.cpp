@@ -90,6 +90,12 @@ bool FileWriter::SetTimes(const LocalTime& time) {
   return futimens(m_fd, times) == 0;
 }
 
+bool FileWriter::SetPermissions(unsigned mode) {
+  return m_fd >= 0 && fchmod(m_fd, static_cast<mode_t>(mode & 07777)) == 0;
+}
+
+bool FileWriter::Flush() { return m_fd >= 0 && fsync(m_fd) == 0; }
+
 bool FileWriter::Commit(const std::wstring& path) {
   if (m_fd < 0) return false;
   int fd = m_fd;
@@ -109,6 +115,28 @@ void FileWriter::Discard() {
     unlink(m_temp_name.c_str());
     m_temp_name.clear();
   }
+}
+
+bool CopyFileReplacing(const std::wstring& from, const std::wstring& to) {
+  const int in = open(ToFsName(from).c_str(), O_RDONLY | O_CLOEXEC);
+  if (in < 0) return false;
+  struct stat info {};
+  const std::size_t cut = to.find_last_of(L"/\\");
+  FileWriter writer;
+  bool ok = fstat(in, &info) == 0 && S_ISREG(info.st_mode) &&
+            writer.Create(cut == std::wstring::npos ? L"." : to.substr(0, cut + 1));
+  char buffer[64 * 1024];
+  while (ok) {
+    const ssize_t n = read(in, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      ok = n == 0;
+      break;
+    }
+    ok = writer.Write(buffer, static_cast<std::size_t>(n));
+  }
+  close(in);
+  return ok && writer.SetPermissions(info.st_mode) && writer.Flush() && writer.Commit(to);
 }
 
 bool CanReplaceFile(const std::wstring& path) {
