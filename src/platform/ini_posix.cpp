@@ -235,7 +235,15 @@ std::wstring Truncated(std::wstring text) {
   return text;
 }
 
+bool IsSingleLine(const std::wstring& text) {
+  return text.find_first_of(std::wstring(L"\r\n\0", 3)) == std::wstring::npos;
+}
+
 }  // namespace
+
+bool IsStorableProfileKey(const std::wstring& key) {
+  return IsSingleLine(key) && key.find(L'=') == std::wstring::npos && Trim(key).rfind(L'[', 0) != 0;
+}
 
 std::wstring GetPrivateProfileString(const std::wstring& section, const std::wstring& key,
                                      const std::wstring& default_value, const std::wstring& path) {
@@ -258,6 +266,11 @@ std::wstring GetPrivateProfileString(const std::wstring& section, const std::wst
 
 bool WritePrivateProfileString(const std::wstring& section, const std::wstring& key,
                                const std::wstring& value, const std::wstring& path) {
+  // Settings texts come from pages and manifests: none may add lines of its own.
+  if (!IsSingleLine(section) || section.find(L']') != std::wstring::npos ||
+      !IsStorableProfileKey(key) || !IsSingleLine(value)) {
+    return false;
+  }
   const std::string name = ToFsName(path);
   std::lock_guard<std::mutex> lock(g_profile_mutex);
   std::string bytes;

@@ -135,6 +135,24 @@ TEST_F(ReadingCommandsTest, LessonCommandsDoNothingOutsideABook) {
   EXPECT_EQ(ReadBytes(ConfigFile()), "[Product]\nProduct7=15\n");
 }
 
+// An id that cannot be a config.ini key line opens the book, but nothing is
+// remembered for it: no line is written, and no other book's page is offered.
+TEST_F(ReadingCommandsTest, BookIdThatCannotBeAKeyRemembersNothing) {
+  const std::string config = "[Product]\nProduct7=15\n";
+  const std::wstring ids[] = {L"7\r", L"7\n", L"7\n[Base]\nLastUpdate=9.9.9.9",
+                              L"=7",  L"7 ",  std::wstring(L"7\0", 2)};
+  for (const std::wstring& id : ids) {
+    WriteBytes(ConfigFile(), config);
+    host_.log.clear();
+    GoBook(host_, id);
+    SaveLesson(L"99");
+    GetLesson(host_);
+    EXPECT_TRUE(g_bInBook);
+    EXPECT_EQ(host_.log, (Log{L"reading"})) << testing::PrintToString(id);
+    EXPECT_EQ(ReadBytes(ConfigFile()), config) << testing::PrintToString(id);
+  }
+}
+
 TEST_F(ReadingCommandsTest, ShowMsgShowsBoxesOnlyForKindsOneAndTwo) {
   for (const wchar_t* kind : {L"1", L"2", L"0", L"", L"01", L" 1", L"3"}) {
     ShowMsg(host_, kind, std::wstring(L"kind ") + kind);
