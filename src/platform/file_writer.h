@@ -58,6 +58,12 @@ class FileWriter {
 // executable stays executable). False on any failure; `to` is then unchanged.
 bool CopyFileReplacing(const std::wstring& from, const std::wstring& to);
 
+// Removes the temporary files that writers of processes no longer running
+// left in `folder` and, when `recursive`, in every folder below it. Only
+// regular files named exactly as a writer names its temporary file go;
+// links inside `folder` are neither removed nor followed.
+void RemoveStaleTempFiles(const std::wstring& folder, bool recursive);
+
 // True when a file may be created or replaced at `path`: nothing is there,
 // or a regular file that carries write permission. A file without any write
 // permission bit counts as read-only even for a privileged process, as a

@@ -10,18 +10,28 @@
 
 #include "platform/file_writer.h"
 #include "platform/fs.h"
+#include "platform/stale_files.h"
 
 namespace platform {
 namespace {
 
 constexpr int kMaxNameAttempts = 100;
 
+// Temporary names carry the writer's process id, so that the leftovers of
+// a killed process can be told from the files of a running one.
+const TempNamePattern& TempPattern() {
+  static const TempNamePattern pattern{".quillory-", "-", ".part"};
+  return pattern;
+}
+
 // A name no other writer of this process uses at the same time; O_EXCL
 // settles clashes with other processes.
 std::string NextTempLeaf() {
   static std::atomic<unsigned long> counter{0};
   unsigned long n = counter.fetch_add(1, std::memory_order_relaxed);
-  return ".quillory-" + std::to_string(getpid()) + "-" + std::to_string(n) + ".part";
+  const TempNamePattern& pattern = TempPattern();
+  return pattern.prefix + std::to_string(getpid()) + pattern.separator + std::to_string(n) +
+         pattern.suffix;
 }
 
 // mktime re-reads the time-zone setting on every call, under a lock of the C
@@ -137,6 +147,10 @@ bool CopyFileReplacing(const std::wstring& from, const std::wstring& to) {
   }
   close(in);
   return ok && writer.SetPermissions(info.st_mode) && writer.Flush() && writer.Commit(to);
+}
+
+void RemoveStaleTempFiles(const std::wstring& folder, bool recursive) {
+  RemoveFilesOfEndedProcesses(ToFsName(folder), TempPattern(), recursive);
 }
 
 bool CanReplaceFile(const std::wstring& path) {

@@ -30,4 +30,9 @@ bool IsStorableProfileKey(const std::wstring& key);
 bool WritePrivateProfileString(const std::wstring& section, const std::wstring& key,
                                const std::wstring& value, const std::wstring& path);
 
+// Removes the temporary files that writes of processes no longer running
+// left beside the settings file at `path` (regular files named exactly as a
+// write names them; links are left alone).
+void RemoveStaleProfileTemps(const std::wstring& path);
+
 }  // namespace platform
