@@ -65,7 +65,8 @@ bool FileWriter::Create(const std::wstring& folder) {
   for (int attempt = 0; attempt < kMaxNameAttempts; ++attempt) {
     std::string name = base + NextTempLeaf();
     // 0666 lets the process's umask decide, as for any newly created file.
-    int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    // A link planted under the name is never followed.
+    int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
     if (fd >= 0) {
       m_fd = fd;
       m_temp_name = name;
