@@ -210,32 +210,35 @@ TEST_F(ReadingCommandsTest, ProductProgramStaysInsideTheContentFolder) {
   }
 }
 
-// Waits (bounded) for a file that a started program creates.
-bool AppearsWithin(const std::filesystem::path& path, std::chrono::seconds limit) {
-  const auto deadline = std::chrono::steady_clock::now() + limit;
-  while (std::chrono::steady_clock::now() < deadline) {
-    if (std::filesystem::exists(path)) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-  return false;
-}
-
 TEST_F(ReadingCommandsTest, StartOldStartsTheProductsProgramDetached) {
   const std::filesystem::path marker = root_ / "started";
-  const std::filesystem::path program = Content() / "grade7" / "maths" / "Start.exe";
-  WriteBytes(program, "#!/bin/sh\ntouch '" + marker.string() + "'\n");
-  std::filesystem::permissions(program, std::filesystem::perms::owner_all);
+  WriteMarkingProgram(Content() / "grade7" / "maths" / "Start.exe", marker);
 
   StartOld(L"grade7\\maths");
   EXPECT_TRUE(AppearsWithin(marker, std::chrono::seconds(20)));
 }
 
+// Programs wait where a wrong path would lead: beside the content folder, in
+// the content folder itself, and in a product folder without Start.exe.
 TEST_F(ReadingCommandsTest, StartOldWithoutAProgramChangesNothing) {
+  const std::filesystem::path wrong = root_ / "wrongly-started";
+  WriteMarkingProgram(root_ / "Start.exe", wrong);
+  WriteMarkingProgram(Content() / "Start.exe", wrong);
+  WriteMarkingProgram(Content() / "100101" / "Start", wrong);
   GoBook(host_, L"7");
-  StartOld(L"100101");
-  StartOld(L"../..");
+  host_.log.clear();
+  for (const wchar_t* folder : {L"100101", L"..", L"../Data/..", L"100101/..", L"/"}) {
+    StartOld(folder);
+  }
+  // A program started afterwards marks the moment the others would have run by.
+  const std::filesystem::path started = root_ / "started";
+  WriteMarkingProgram(Content() / "grade7" / "Start.exe", started);
+  StartOld(L"grade7");
+  ASSERT_TRUE(AppearsWithin(started, std::chrono::seconds(20)));
+  EXPECT_FALSE(std::filesystem::exists(wrong));
   EXPECT_TRUE(g_bInBook);
   EXPECT_EQ(g_strBookKey, L"Product7");
+  EXPECT_TRUE(host_.log.empty());
 }
 
 }  // namespace
