@@ -80,7 +80,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string before(reinterpret_cast<const char*>(data + 1), size - 1);
   fuzz::WriteFileOrDie(path, before);
 
-  const std::wstring other_before = platform::GetPrivateProfileString(section, other_key, L"<none>", wpath);
+  const std::wstring other_before =
+      platform::GetPrivateProfileString(section, other_key, L"<none>", wpath);
   (void)platform::GetPrivateProfileString(section, key, L"<none>", wpath);
   const bool written = platform::WritePrivateProfileString(section, key, value, wpath);
   const std::string after = fuzz::ReadFileOrEmpty(path);
