@@ -3,7 +3,8 @@
 // Input: one control byte (which section and key names, and which value, are
 // used), then the file's bytes.
 // Invariants:
-// - the write succeeds and the value reads back;
+// - a value with a line break is refused and the file stays as it was;
+// - any other write succeeds and the value reads back;
 // - every other byte of the file survives: the old and the new file differ
 //   only in one stretch, the old stretch (the old value) holds no line break,
 //   and the new stretch is no longer than a new section and key line;
@@ -22,7 +23,8 @@ namespace {
 
 const wchar_t* const kSections[] = {L"Base", L"BASE", L"Product", L"base ", L"Empty"};
 const wchar_t* const kKeys[] = {L"LastUpdate", L"Product7", L"lastupdate", L"Key", L"Product"};
-const wchar_t* const kValues[] = {L"2.0.0.0", L"17", L"", L"0.0.0.0", L"x=y;z"};
+const wchar_t* const kValues[] = {L"2.0.0.0", L"17", L"", L"0.0.0.0", L"x=y;z", L"1\n[Base]"};
+constexpr unsigned kValueCount = sizeof(kValues) / sizeof(kValues[0]);
 
 std::string Narrow(const std::wstring& w) { return WideToFsName(w); }
 
@@ -73,17 +75,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const unsigned control = data[0];
   const std::wstring section = kSections[control % 5];
   const std::wstring key = kKeys[(control / 5) % 5];
-  const std::wstring value = kValues[(control / 25) % 5];
+  const std::wstring value = kValues[(control / 25) % kValueCount];
   const std::wstring other_key = kKeys[(control / 5 + 1) % 5];
   const std::string before(reinterpret_cast<const char*>(data + 1), size - 1);
   fuzz::WriteFileOrDie(path, before);
 
-  const std::wstring other_before = platform::GetPrivateProfileString(section, other_key, L"<none>", wpath);
+  const std::wstring other_before =
+      platform::GetPrivateProfileString(section, other_key, L"<none>", wpath);
   (void)platform::GetPrivateProfileString(section, key, L"<none>", wpath);
-  if (!platform::WritePrivateProfileString(section, key, value, wpath)) {
-    fuzz::Fail("write failed", before);
-  }
+  const bool written = platform::WritePrivateProfileString(section, key, value, wpath);
   const std::string after = fuzz::ReadFileOrEmpty(path);
+  if (value.find(L'\n') != std::wstring::npos) {
+    if (written || after != before) fuzz::Fail("a value with a line break was written", after);
+    return 0;
+  }
+  if (!written) fuzz::Fail("write failed", before);
   const std::wstring read_back = platform::GetPrivateProfileString(section, key, L"<none>", wpath);
   if (read_back != value) {
     fuzz::Fail("value does not read back", Narrow(read_back) + " from:\n" + after);

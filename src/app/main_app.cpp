@@ -7,6 +7,7 @@
 
 #include "app/main_dlg.h"
 #include "app/shared_values.h"
+#include "app/start_cleanup.h"
 #include "app/swap_rules.h"
 #include "platform/feature_control.h"
 #include "platform/fs.h"
@@ -37,7 +38,7 @@ bool CMainApp::InitInstance() {
 
   if (IsSwapStart(g_strExePath, platform::kExeSuffix)) {
     g_strExeSwapPath = SwapPartnerPath(g_strExePath, platform::kExeSuffix, true);
-    platform::CopyFileTo(g_strExePath, g_strExeSwapPath, true);
+    CopyOverMainExecutable(g_strExePath, g_strExeSwapPath);
     std::atexit(RunSwapExeAtExit);
     return false;
   }
@@ -60,6 +61,9 @@ bool CMainApp::InitInstance() {
   }
   platform::ListenForActivation(g_strProductName,
                                 [] { platform::PostToMainThread(ActivateRunningWindow); });
+  // Only the first instance tidies up: a second one could meet files that
+  // the first is still writing.
+  RemoveLeftoversOfKilledRuns(GetModuleDir());
 
   InitServerUrl();
   // The window object stays until the process ends: worker threads may still

@@ -36,7 +36,6 @@ namespace {
 // would name the wrong folder).
 constexpr std::size_t kModulePathBuffer = 260;
 constexpr const wchar_t* kDevMarker = L"tirrel";
-constexpr const wchar_t* kConfigName = L"config.ini";
 constexpr const wchar_t* kLastUpdateKey = L"LastUpdate";
 constexpr const wchar_t* kLastUpdateDefault = L"0.0.0.0";
 
@@ -48,7 +47,7 @@ void ComputeFromFolder(const std::wstring& app_dir) {
   g_strAppDir = app_dir;
   g_strBrowseDir = app_dir;
   g_bDevMode = platform::PathExists(g_strAppDir + separator + kDevMarker);
-  g_strConfigPath = g_strAppDir + separator + kConfigName;
+  g_strConfigPath = g_strAppDir + separator + kConfigFileName;
   g_strDataDir = g_bDevMode ? L"Deve" : L"Data";
 }
 

@@ -7,6 +7,9 @@
 
 class MainWindowLink;
 
+// Name of the settings file in the program folder.
+inline constexpr const wchar_t* kConfigFileName = L"config.ini";
+
 // Product name: window mark, message-box captions. Never changes.
 extern const std::wstring g_strProductName;
 // Update server base address (scheme and host, no trailing slash). Set once by

@@ -2,6 +2,7 @@
 #include "app/swap_rules.h"
 
 #include "app/shared_values.h"
+#include "platform/file_writer.h"
 #include "platform/process.h"
 
 namespace {
@@ -34,6 +35,10 @@ std::wstring SwapPartnerPath(const std::wstring& exe_path, const std::wstring& s
     return exe_path;
   std::wstring partner = exe_path;
   return partner.insert(partner.size() - suffix.size(), L"_");
+}
+
+bool CopyOverMainExecutable(const std::wstring& swap_exe, const std::wstring& main_exe) {
+  return platform::CopyFileReplacing(swap_exe, main_exe);
 }
 
 void RunSwapExeAtExit() { platform::ShellOpen(g_strExeSwapPath); }

@@ -15,5 +15,12 @@ bool IsSwapStart(const std::wstring& exe_path, const std::wstring& suffix);
 std::wstring SwapPartnerPath(const std::wstring& exe_path, const std::wstring& suffix,
                              bool swap_start);
 
+// The swap start's copy of `swap_exe` over `main_exe`. The old program may
+// still be executing `main_exe` (its exit hook started us), so the file is
+// never written in place: the new program takes its name only when complete.
+// True when `main_exe` now holds the new program, executable; false leaves
+// the old one whole.
+bool CopyOverMainExecutable(const std::wstring& swap_exe, const std::wstring& main_exe);
+
 // Exit hook: starts the executable named by g_strExeSwapPath when the hook runs.
 void RunSwapExeAtExit();

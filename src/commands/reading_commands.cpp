@@ -49,6 +49,14 @@ std::wstring WithPlatformSeparators(std::wstring path) {
   return path;
 }
 
+// The id comes from the page. A key that cannot be a line of its own (a line
+// break would write other lines and sections) or that the settings file
+// trims into another book's key remembers nothing.
+bool IsBookOwnKey(const std::wstring& key) {
+  const bool trailing_blank = !key.empty() && (key.back() == L' ' || key.back() == L'\t');
+  return platform::IsStorableProfileKey(key) && !trailing_blank;
+}
+
 void LeaveBookMode() {
   g_strBookKey.clear();
   g_bInBook = false;
@@ -68,6 +76,7 @@ std::wstring MainPageUrl() { return L"http://localhost:" + g_strPort + L"/000000
 void GoBook(CommandHost& host, const std::wstring& id) {
   g_bInBook = true;
   g_strBookKey = L"Product" + id;
+  if (!IsBookOwnKey(g_strBookKey)) g_strBookKey.clear();
   host.EnterReadingMode();
 }
 

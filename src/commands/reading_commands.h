@@ -23,7 +23,9 @@ bool IsAllDigits(const std::wstring& text);
 std::wstring MainPageUrl();
 
 // Book mode on for product `id`: key "Product" + id (unchanged, "" allowed),
-// reading presentation (caption off, maximised).
+// reading presentation (caption off, maximised). An id with CR, LF, NUL or
+// "=", or ending in a blank, gives an empty key: the book opens, but
+// GetLesson and SaveLesson do nothing for it.
 void GoBook(CommandHost& host, const std::wstring& id);
 // Book mode off; caption back; maximised when `size` is exactly "max", else
 // restored. No navigation.

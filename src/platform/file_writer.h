@@ -36,6 +36,11 @@ class FileWriter {
   // Sets the file's last-access and last-write times (and its creation time
   // where the platform keeps one) to `time`, read as local time.
   bool SetTimes(const LocalTime& time);
+  // Gives the temporary file the permission bits of `mode` (a file mode word).
+  bool SetPermissions(unsigned mode);
+  // Flushes the written bytes to the disk, so that the final name never ends
+  // up on a file cut short by a crash after Commit.
+  bool Flush();
   // Closes the temporary file and renames it to `path`, replacing a file
   // there. False on failure; the temporary file is removed then.
   bool Commit(const std::wstring& path);
@@ -53,6 +58,19 @@ class FileWriter {
 // the bytes never go through a planted link. None when it cannot be created.
 // The caller closes the stream.
 std::FILE* CreateNewFile(const std::wstring& path);
+
+// Copies the regular file `from` over `to` through a temporary file beside
+// `to`, flushed and then renamed over it: `to` is never written in place, so
+// a program still executing it keeps running and a copy cut short never
+// takes its name. The copy carries the permission bits of `from` (an
+// executable stays executable). False on any failure; `to` is then unchanged.
+bool CopyFileReplacing(const std::wstring& from, const std::wstring& to);
+
+// Removes the temporary files that writers of processes no longer running
+// left in `folder` and, when `recursive`, in every folder below it. Only
+// regular files named exactly as a writer names its temporary file go;
+// links inside `folder` are neither removed nor followed.
+void RemoveStaleTempFiles(const std::wstring& folder, bool recursive);
 
 // True when a file may be created or replaced at `path`: nothing is there,
 // or a regular file that carries write permission. A file without any write

@@ -10,18 +10,28 @@
 
 #include "platform/file_writer.h"
 #include "platform/fs.h"
+#include "platform/stale_files.h"
 
 namespace platform {
 namespace {
 
 constexpr int kMaxNameAttempts = 100;
 
+// Temporary names carry the writer's process id, so that the leftovers of
+// a killed process can be told from the files of a running one.
+const TempNamePattern& TempPattern() {
+  static const TempNamePattern pattern{".quillory-", "-", ".part"};
+  return pattern;
+}
+
 // A name no other writer of this process uses at the same time; O_EXCL
 // settles clashes with other processes.
 std::string NextTempLeaf() {
   static std::atomic<unsigned long> counter{0};
   unsigned long n = counter.fetch_add(1, std::memory_order_relaxed);
-  return ".quillory-" + std::to_string(getpid()) + "-" + std::to_string(n) + ".part";
+  const TempNamePattern& pattern = TempPattern();
+  return pattern.prefix + std::to_string(getpid()) + pattern.separator + std::to_string(n) +
+         pattern.suffix;
 }
 
 // mktime re-reads the time-zone setting on every call, under a lock of the C
@@ -55,7 +65,8 @@ bool FileWriter::Create(const std::wstring& folder) {
   for (int attempt = 0; attempt < kMaxNameAttempts; ++attempt) {
     std::string name = base + NextTempLeaf();
     // 0666 lets the process's umask decide, as for any newly created file.
-    int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    // A link planted under the name is never followed.
+    int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
     if (fd >= 0) {
       m_fd = fd;
       m_temp_name = name;
@@ -90,6 +101,12 @@ bool FileWriter::SetTimes(const LocalTime& time) {
   return futimens(m_fd, times) == 0;
 }
 
+bool FileWriter::SetPermissions(unsigned mode) {
+  return m_fd >= 0 && fchmod(m_fd, static_cast<mode_t>(mode & 07777)) == 0;
+}
+
+bool FileWriter::Flush() { return m_fd >= 0 && fsync(m_fd) == 0; }
+
 bool FileWriter::Commit(const std::wstring& path) {
   if (m_fd < 0) return false;
   int fd = m_fd;
@@ -120,6 +137,32 @@ std::FILE* CreateNewFile(const std::wstring& path) {
   std::FILE* file = fdopen(fd, "wb");
   if (file == nullptr) close(fd);
   return file;
+}
+
+bool CopyFileReplacing(const std::wstring& from, const std::wstring& to) {
+  const int in = open(ToFsName(from).c_str(), O_RDONLY | O_CLOEXEC);
+  if (in < 0) return false;
+  struct stat info {};
+  const std::size_t cut = to.find_last_of(L"/\\");
+  FileWriter writer;
+  bool ok = fstat(in, &info) == 0 && S_ISREG(info.st_mode) &&
+            writer.Create(cut == std::wstring::npos ? L"." : to.substr(0, cut + 1));
+  char buffer[64 * 1024];
+  while (ok) {
+    const ssize_t n = read(in, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      ok = n == 0;
+      break;
+    }
+    ok = writer.Write(buffer, static_cast<std::size_t>(n));
+  }
+  close(in);
+  return ok && writer.SetPermissions(info.st_mode) && writer.Flush() && writer.Commit(to);
+}
+
+void RemoveStaleTempFiles(const std::wstring& folder, bool recursive) {
+  RemoveFilesOfEndedProcesses(ToFsName(folder), TempPattern(), recursive);
 }
 
 bool CanReplaceFile(const std::wstring& path) {

@@ -24,6 +24,9 @@ std::wstring FromFsName(const std::string& name);
 // True when a file-system object of any kind exists at the path.
 bool PathExists(const std::wstring& path);
 bool IsDirectory(const std::wstring& path);
+// True when the object at the path is itself a folder: a symbolic link to
+// one does not count.
+bool IsPlainFolder(const std::wstring& path);
 // True when the object exists and cannot be written by this process, or has
 // no write permission bit at all (the read-only attribute, even for root).
 bool IsReadOnly(const std::wstring& path);

@@ -57,6 +57,14 @@ bool IsDirectory(const std::wstring& path) {
   return StatPath(path, st) && S_ISDIR(st.st_mode);
 }
 
+bool IsPlainFolder(const std::wstring& path) {
+  std::string name = ToFsName(path);
+  // A trailing separator would make lstat follow a link.
+  while (name.size() > 1 && name.back() == '/') name.pop_back();
+  struct stat st;
+  return ::lstat(name.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
 bool IsReadOnly(const std::wstring& path) {
   const std::string name = ToFsName(path);
   struct stat st;

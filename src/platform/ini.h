@@ -19,8 +19,20 @@ inline constexpr std::size_t kProfileReadBuffer = 1000;
 std::wstring GetPrivateProfileString(const std::wstring& section, const std::wstring& key,
                                      const std::wstring& default_value, const std::wstring& path);
 
-// Writes `key` = `value` into `section`. False when the file cannot be written.
+// True when `key` can be written as a key line: no CR, LF or NUL, no "=", and
+// (leading blanks aside) not beginning with "[", which would make a section header.
+bool IsStorableProfileKey(const std::wstring& key);
+
+// Writes `key` = `value` into `section`. False when the file cannot be
+// written, and (file untouched) when the text would not stay on its line:
+// a section, key or value holding CR, LF or NUL, a section holding "]", or a
+// key that IsStorableProfileKey refuses.
 bool WritePrivateProfileString(const std::wstring& section, const std::wstring& key,
                                const std::wstring& value, const std::wstring& path);
+
+// Removes the temporary files that writes of processes no longer running
+// left beside the settings file at `path` (regular files named exactly as a
+// write names them; links are left alone).
+void RemoveStaleProfileTemps(const std::wstring& path);
 
 }  // namespace platform

@@ -17,6 +17,7 @@
 #include "platform/codepage.h"
 #include "platform/fs.h"
 #include "platform/ini.h"
+#include "platform/stale_files.h"
 #include "platform/utf8.h"
 
 namespace platform {
@@ -207,12 +208,17 @@ bool WriteAll(int fd, const std::string& bytes) {
   return true;
 }
 
+// Temporary files are the settings file's name, the writer's process id, a
+// counter and ".tmp", so that the leftovers of a killed writer can be found.
+TempNamePattern TempPatternFor(const std::string& leaf) { return {leaf + ".", ".", ".tmp"}; }
+
 // Writes `bytes` to a temporary file beside `name`, flushes it to disk and
 // renames it over `name`, keeping the permissions of an existing file.
 bool ReplaceFile(const std::string& name, const std::string& bytes) {
   static std::atomic<unsigned> counter{0};
-  const std::string temp =
-      name + "." + std::to_string(::getpid()) + "." + std::to_string(counter.fetch_add(1)) + ".tmp";
+  const TempNamePattern pattern = TempPatternFor(name);
+  const std::string temp = pattern.prefix + std::to_string(::getpid()) + pattern.separator +
+                           std::to_string(counter.fetch_add(1)) + pattern.suffix;
   const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
   if (fd < 0) return false;
   struct stat old_file;
@@ -235,7 +241,15 @@ std::wstring Truncated(std::wstring text) {
   return text;
 }
 
+bool IsSingleLine(const std::wstring& text) {
+  return text.find_first_of(std::wstring(L"\r\n\0", 3)) == std::wstring::npos;
+}
+
 }  // namespace
+
+bool IsStorableProfileKey(const std::wstring& key) {
+  return IsSingleLine(key) && key.find(L'=') == std::wstring::npos && Trim(key).rfind(L'[', 0) != 0;
+}
 
 std::wstring GetPrivateProfileString(const std::wstring& section, const std::wstring& key,
                                      const std::wstring& default_value, const std::wstring& path) {
@@ -258,12 +272,25 @@ std::wstring GetPrivateProfileString(const std::wstring& section, const std::wst
 
 bool WritePrivateProfileString(const std::wstring& section, const std::wstring& key,
                                const std::wstring& value, const std::wstring& path) {
+  // Settings texts come from pages and manifests: none may add lines of its own.
+  if (!IsSingleLine(section) || section.find(L']') != std::wstring::npos ||
+      !IsStorableProfileKey(key) || !IsSingleLine(value)) {
+    return false;
+  }
   const std::string name = ToFsName(path);
   std::lock_guard<std::mutex> lock(g_profile_mutex);
   std::string bytes;
   if (ReadWholeFile(name, bytes) == ReadResult::kFailed) return false;
   const ProfileText text(std::move(bytes));
   return ReplaceFile(name, WithValue(text, Trim(section), Trim(key), value));
+}
+
+void RemoveStaleProfileTemps(const std::wstring& path) {
+  const std::string name = ToFsName(path);
+  const std::size_t cut = name.rfind('/');
+  const std::string folder = cut == std::string::npos ? "." : name.substr(0, cut + 1);
+  const std::string leaf = cut == std::string::npos ? name : name.substr(cut + 1);
+  RemoveFilesOfEndedProcesses(folder, TempPatternFor(leaf), false);
 }
 
 }  // namespace platform

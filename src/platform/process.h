@@ -18,4 +18,9 @@ bool StartDetached(const std::wstring& path);
 // opener's own success is not known.
 bool ShellOpen(const std::wstring& path);
 
+// True when a process with the id `pid` exists (a zombie included), whoever
+// owns it; also true for ids that name no single process (0 and below), so
+// that nothing is ever taken for ended without being known to be.
+bool IsProcessRunning(long pid);
+
 }  // namespace platform

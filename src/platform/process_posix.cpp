@@ -1,17 +1,19 @@
 // Detached starts with posix_spawn; the "open" verb over xdg-open.
-#include "platform/process.h"
-
+#include <errno.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <climits>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "platform/fs.h"
+#include "platform/process.h"
 
 extern char** environ;
 
@@ -32,8 +34,8 @@ bool SpawnDetached(const std::vector<std::string>& args, bool search_path) {
   posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
   posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
   // A new session: the started program outlives us and gets no signals of our terminal.
-  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK |
-                                            POSIX_SPAWN_SETSIGDEF);
+  posix_spawnattr_setflags(&attributes,
+                           POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
   sigset_t no_signals;
   sigemptyset(&no_signals);
   posix_spawnattr_setsigmask(&attributes, &no_signals);
@@ -75,6 +77,12 @@ bool ShellOpen(const std::wstring& path) {
   if (IsExecutableFile(name)) return SpawnDetached({name}, false);
   if (access(name.c_str(), F_OK) != 0) return false;
   return SpawnDetached({"xdg-open", name}, true);
+}
+
+bool IsProcessRunning(long pid) {
+  if (pid <= 0 || pid > INT_MAX) return true;
+  // Signal 0 only asks whether the process exists; EPERM: it does, owned by another user.
+  return kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
 }
 
 }  // namespace platform

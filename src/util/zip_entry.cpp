@@ -22,14 +22,16 @@ constexpr unsigned long kUtf8NameFlag = 1ul << 11;
 constexpr unsigned long kStoredMethod = 0;
 
 // Appends every level but the last to `target`, creating each folder on the
-// way, and returns the folder that holds the last level.
-std::wstring CreateFolders(const std::wstring& target, const std::vector<std::wstring>& levels,
-                           FolderCache& folders) {
+// way, and returns the folder that holds the last level; none when a level
+// is not a folder of its own.
+std::optional<std::wstring> CreateFolders(const std::wstring& target,
+                                          const std::vector<std::wstring>& levels,
+                                          FolderCache& folders) {
   std::wstring path = target;
   for (std::size_t i = 0; i + 1 < levels.size(); ++i) {
     path += levels[i];
     path += platform::kPathSeparator;
-    folders.Create(path);
+    if (!folders.Create(path)) return std::nullopt;
   }
   return path;
 }
@@ -93,8 +95,13 @@ bool WriteFileEntry(unzFile archive, const EntryInfo& info, const std::wstring& 
 
 }  // namespace
 
-void FolderCache::Create(const std::wstring& path) {
-  if (m_seen.insert(path).second) platform::CreateFolder(path);
+bool FolderCache::Create(const std::wstring& path) {
+  if (m_seen.count(path) != 0) return true;
+  // A folder just made is our own; one that was there already is checked
+  // once, without following a link that may stand in its place.
+  if (!platform::CreateFolder(path) && !platform::IsPlainFolder(path)) return false;
+  m_seen.insert(path);
+  return true;
 }
 
 std::optional<EntryInfo> ReadEntryInfo(unzFile archive) {
@@ -127,10 +134,11 @@ bool UnzipCurrentEntry(unzFile archive, const std::wstring& target_folder, Unzip
   if (!info || !IsSupportedEntry(info->raw)) return false;
   if (unzOpenCurrentFile(archive) != UNZ_OK) return false;
   std::vector<std::wstring> levels = SplitEntryName(info->name);
-  std::wstring folder = CreateFolders(target_folder, levels, walk.folders);
+  std::optional<std::wstring> folder = CreateFolders(target_folder, levels, walk.folders);
+  if (!folder) return false;
   if (levels.back().empty()) {
     // A folder entry counts as unpacked only when its folder is there.
-    return unzCloseCurrentFile(archive) == UNZ_OK && platform::IsDirectory(folder);
+    return unzCloseCurrentFile(archive) == UNZ_OK && platform::IsDirectory(*folder);
   }
-  return WriteFileEntry(archive, *info, folder, folder + levels.back(), walk.file);
+  return WriteFileEntry(archive, *info, *folder, *folder + levels.back(), walk.file);
 }

@@ -27,9 +27,11 @@ bool IsSupportedEntry(const unz_file_info64& raw);
 // entries of a folder do not ask the file system for it again and again.
 class FolderCache {
  public:
-  // Creates the folder at `path` unless this cache has seen it. Failures are
-  // not reported: they show up when the folder's contents are written.
-  void Create(const std::wstring& path);
+  // Creates the folder at `path` unless this cache has seen it there. True
+  // when a folder of its own is at `path`; false when it could not be made,
+  // or when something else, a planted link to a folder elsewhere included,
+  // is in its place.
+  bool Create(const std::wstring& path);
 
  private:
   std::unordered_set<std::wstring> m_seen;
@@ -48,7 +50,8 @@ struct UnzipWalk {
 };
 
 // Unpacks the archive's current entry into `target_folder` (ending in a
-// separator): folders along the name are created; a file is written under a
+// separator): folders along the name are created (a link in the place of
+// one fails the entry, so nothing is written through it); a file is written under a
 // temporary name, its CRC-32 checked, its time set, and only then renamed
 // into place. True on success; a failed entry leaves an earlier file at its
 // path untouched.

@@ -5,11 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <random>
 #include <string>
+#include <thread>
 
 #include "app/shared_values.h"
 
@@ -21,6 +23,23 @@ inline void WriteBytes(const std::filesystem::path& path, const std::string& byt
 inline std::string ReadBytes(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// Waits (bounded) for a file that a started program creates.
+inline bool AppearsWithin(const std::filesystem::path& path, std::chrono::seconds limit) {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  while (std::chrono::steady_clock::now() < deadline) {
+    if (std::filesystem::exists(path)) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return false;
+}
+
+// Writes a small program that creates `mark` when it runs.
+inline void WriteMarkingProgram(const std::filesystem::path& program,
+                                const std::filesystem::path& mark) {
+  WriteBytes(program, "#!/bin/sh\ntouch '" + mark.string() + "'\n");
+  std::filesystem::permissions(program, std::filesystem::perms::owner_all);
 }
 
 class ProgramFolderTest : public ::testing::Test {

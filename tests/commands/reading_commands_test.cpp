@@ -135,6 +135,24 @@ TEST_F(ReadingCommandsTest, LessonCommandsDoNothingOutsideABook) {
   EXPECT_EQ(ReadBytes(ConfigFile()), "[Product]\nProduct7=15\n");
 }
 
+// An id that cannot be a config.ini key line opens the book, but nothing is
+// remembered for it: no line is written, and no other book's page is offered.
+TEST_F(ReadingCommandsTest, BookIdThatCannotBeAKeyRemembersNothing) {
+  const std::string config = "[Product]\nProduct7=15\n";
+  const std::wstring ids[] = {L"7\r", L"7\n", L"7\n[Base]\nLastUpdate=9.9.9.9",
+                              L"=7",  L"7 ",  std::wstring(L"7\0", 2)};
+  for (const std::wstring& id : ids) {
+    WriteBytes(ConfigFile(), config);
+    host_.log.clear();
+    GoBook(host_, id);
+    SaveLesson(L"99");
+    GetLesson(host_);
+    EXPECT_TRUE(g_bInBook);
+    EXPECT_EQ(host_.log, (Log{L"reading"})) << testing::PrintToString(id);
+    EXPECT_EQ(ReadBytes(ConfigFile()), config) << testing::PrintToString(id);
+  }
+}
+
 TEST_F(ReadingCommandsTest, ShowMsgShowsBoxesOnlyForKindsOneAndTwo) {
   for (const wchar_t* kind : {L"1", L"2", L"0", L"", L"01", L" 1", L"3"}) {
     ShowMsg(host_, kind, std::wstring(L"kind ") + kind);
@@ -192,32 +210,35 @@ TEST_F(ReadingCommandsTest, ProductProgramStaysInsideTheContentFolder) {
   }
 }
 
-// Waits (bounded) for a file that a started program creates.
-bool AppearsWithin(const std::filesystem::path& path, std::chrono::seconds limit) {
-  const auto deadline = std::chrono::steady_clock::now() + limit;
-  while (std::chrono::steady_clock::now() < deadline) {
-    if (std::filesystem::exists(path)) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-  return false;
-}
-
 TEST_F(ReadingCommandsTest, StartOldStartsTheProductsProgramDetached) {
   const std::filesystem::path marker = root_ / "started";
-  const std::filesystem::path program = Content() / "grade7" / "maths" / "Start.exe";
-  WriteBytes(program, "#!/bin/sh\ntouch '" + marker.string() + "'\n");
-  std::filesystem::permissions(program, std::filesystem::perms::owner_all);
+  WriteMarkingProgram(Content() / "grade7" / "maths" / "Start.exe", marker);
 
   StartOld(L"grade7\\maths");
   EXPECT_TRUE(AppearsWithin(marker, std::chrono::seconds(20)));
 }
 
+// Programs wait where a wrong path would lead: beside the content folder, in
+// the content folder itself, and in a product folder without Start.exe.
 TEST_F(ReadingCommandsTest, StartOldWithoutAProgramChangesNothing) {
+  const std::filesystem::path wrong = root_ / "wrongly-started";
+  WriteMarkingProgram(root_ / "Start.exe", wrong);
+  WriteMarkingProgram(Content() / "Start.exe", wrong);
+  WriteMarkingProgram(Content() / "100101" / "Start", wrong);
   GoBook(host_, L"7");
-  StartOld(L"100101");
-  StartOld(L"../..");
+  host_.log.clear();
+  for (const wchar_t* folder : {L"100101", L"..", L"../Data/..", L"100101/..", L"/"}) {
+    StartOld(folder);
+  }
+  // A program started afterwards marks the moment the others would have run by.
+  const std::filesystem::path started = root_ / "started";
+  WriteMarkingProgram(Content() / "grade7" / "Start.exe", started);
+  StartOld(L"grade7");
+  ASSERT_TRUE(AppearsWithin(started, std::chrono::seconds(20)));
+  EXPECT_FALSE(std::filesystem::exists(wrong));
   EXPECT_TRUE(g_bInBook);
   EXPECT_EQ(g_strBookKey, L"Product7");
+  EXPECT_TRUE(host_.log.empty());
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cwctype>
 #include <string>
 #include <vector>
@@ -22,6 +23,9 @@ struct Dispatch {
 };
 
 // One call per command, in the table's order, each with its visible effect.
+// Every call starts in book 12 with page 40 remembered; "config:" is the
+// settings file after a call that changed it, "started" the mark of the
+// product program grade7/Start.exe.
 const Dispatch kDispatches[] = {
     {L"ShowMsg", L"1", {L"info:text"}},
     {L"GetBaseInfo", L"", {}},  // statement checked below (depends on the folder)
@@ -32,9 +36,9 @@ const Dispatch kDispatches[] = {
      L"",
      {L"windowed:restore", L"navigate:http://localhost:4321/000000/kvr_main.html"}},
     {L"MinWindow", L"x", {L"minimise"}},
-    {L"StartOld", L"none", {}},
-    {L"GetLesson", L"", {}},
-    {L"SaveLesson", L"3", {}},
+    {L"StartOld", L"grade7", {L"started"}},
+    {L"GetLesson", L"", {L"script:SetFun('gotoPage','40');"}},
+    {L"SaveLesson", L"3", {L"config:[Product]\nProduct12=3\n"}},
     {L"SelectPackage", L"", {L"choose-package", L"script:SetUnzPkg(3);"}},
     {L"ShowMe", L"", {L"script:ShowMe();"}},
 };
@@ -49,9 +53,20 @@ class WinFunTest : public ProgramFolderTest {
 };
 
 TEST_F(WinFunTest, EachNameRunsItsCommand) {
+  const std::string config = "[Product]\nProduct12=40\n";
+  const std::filesystem::path mark = root_ / "started";
+  WriteMarkingProgram(Content() / "grade7" / "Start.exe", mark);
   for (const Dispatch& d : kDispatches) {
     host_.log.clear();
+    WriteBytes(ConfigFile(), config);
+    g_bInBook = true;
+    g_strBookKey = L"Product12";
     Run(d.name, d.a1);
+    const std::string after = ReadBytes(ConfigFile());
+    if (after != config) host_.log.push_back(L"config:" + std::wstring(after.begin(), after.end()));
+    if (d.expected == Log{L"started"} && AppearsWithin(mark, std::chrono::seconds(20))) {
+      host_.log.push_back(L"started");
+    }
     if (std::wstring(d.name) == L"GetBaseInfo") {
       ASSERT_EQ(host_.log.size(), 1u);
       EXPECT_EQ(host_.log[0].rfind(L"script:SetBaseInfo('" + g_strAppDir + L"Data/','", 0), 0u)

@@ -74,6 +74,28 @@ TEST_F(IniTest, WriteIntoMissingFolderFails) {
   EXPECT_FALSE(WritePrivateProfileString(L"Base", L"K", L"V", WPath("no/config.ini")));
 }
 
+// A line break in a name or value would write lines and sections of its own.
+TEST_F(IniTest, RefusesNamesAndValuesThatWouldWriteOtherLines) {
+  const std::string before = "[Product]\nProduct1=4\n";
+  const std::wstring nul(1, L'\0');
+  const std::wstring cases[][3] = {
+      {L"Product", L"Product1", L"5\n[Base]\nLastUpdate=9.9.9.9"},
+      {L"Product", L"Product1", L"5" + nul + L"6"},
+      {L"Product", L"Product1\r", L"5"},
+      {L"Product", L"Product" + nul, L"5"},
+      {L"Product", L"Product1=6", L"5"},
+      {L"Product", L" [Base", L"5"},
+      {L"Pro\nduct", L"Product1", L"5"},
+      {L"Product]x", L"Product1", L"5"},
+      {L"Product" + nul, L"Product1", L"5"},
+  };
+  for (const auto& c : cases) {
+    Write("config.ini", before);
+    EXPECT_FALSE(Set(c[0], c[1], c[2])) << testing::PrintToString(c[0] + L"|" + c[1] + L"|" + c[2]);
+    EXPECT_EQ(Read("config.ini"), before);
+  }
+}
+
 struct EditCase {
   const char* name;
   std::string before;

@@ -1,6 +1,17 @@
 #include "app/swap_rules.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "platform/fs.h"
 
 namespace {
 
@@ -45,6 +56,34 @@ TEST(SwapRulesTest, PartnersMapBackToEachOther) {
 
 TEST(SwapRulesTest, PathWithoutFileNameHasNoPartner) {
   EXPECT_EQ(SwapPartnerPath(L"/opt/q/", L"", false), L"/opt/q/");
+}
+
+std::string ReadWhole(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// The old program is still running from the main file (its exit hook started
+// the swap start while it was ending): writing into that file is refused.
+TEST(SwapRulesTest, SwapCopyReplacesAMainExecutableThatIsStillRunning) {
+  char pattern[] = "/tmp/quillory-swap-XXXXXX";
+  ASSERT_NE(mkdtemp(pattern), nullptr);
+  const std::filesystem::path folder = pattern;
+  const std::filesystem::path main_exe = folder / "quillory";
+  const std::filesystem::path swap_exe = folder / "quillory_";
+  std::filesystem::copy_file("/bin/sleep", main_exe);
+  std::filesystem::copy_file("/bin/true", swap_exe);
+  char* argv[] = {const_cast<char*>(main_exe.c_str()), const_cast<char*>("30"), nullptr};
+  pid_t old_program = 0;
+  ASSERT_EQ(posix_spawn(&old_program, main_exe.c_str(), nullptr, nullptr, argv, environ), 0);
+
+  EXPECT_TRUE(CopyOverMainExecutable(platform::FromFsName(swap_exe.native()),
+                                     platform::FromFsName(main_exe.native())));
+  EXPECT_TRUE(ReadWhole(main_exe) == ReadWhole(swap_exe)) << "the main file is not the new program";
+  EXPECT_EQ(access(main_exe.c_str(), X_OK), 0);
+  kill(old_program, SIGKILL);
+  waitpid(old_program, nullptr, 0);
+  std::filesystem::remove_all(folder);
 }
 
 }  // namespace

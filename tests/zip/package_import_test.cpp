@@ -2,6 +2,7 @@
 // the import target, and results that arrive from the worker thread.
 #include "commands/package_import.h"
 
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
@@ -43,10 +44,15 @@ class FakeWindow : public MainWindowLink {
     m_results.push_back(ok);
     m_changed.notify_all();
   }
-  // Waits for the next posted result.
+  // Waits for the next posted result; a worker that never reports fails the
+  // test instead of hanging it.
   bool NextResult() {
     std::unique_lock<std::mutex> lock(m_mutex);
-    m_changed.wait(lock, [this] { return !m_results.empty(); });
+    if (!m_changed.wait_for(lock, std::chrono::seconds(60),
+                            [this] { return !m_results.empty(); })) {
+      ADD_FAILURE() << "no import result within 60 s";
+      return false;
+    }
     bool ok = m_results.front();
     m_results.pop_front();
     return ok;

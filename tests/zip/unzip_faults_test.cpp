@@ -111,6 +111,26 @@ TEST_F(UnzipFaultsTest, NamesLeadingOutOfTheTargetFailBeforeWriting) {
   }
 }
 
+// A link planted in the target folder must not lead an entry elsewhere: the
+// entry fails like a bad name, and later entries are not attempted.
+TEST_F(UnzipFaultsTest, PlantedFolderLinksAreNotFollowed) {
+  const fs::path elsewhere = root_ / "elsewhere";
+  const std::pair<const char*, const char*> cases[] = {
+      {"000123", "000123/x"}, {"a/b", "a/b/c/x"}, {"000123", "000123/sub/"}};
+  for (const auto& [link, entry] : cases) {
+    SCOPED_TRACE(entry);
+    fs::remove_all(Target());
+    fs::create_directories((Target() / link).parent_path());
+    fs::create_directories(elsewhere);
+    fs::create_directory_symlink(elsewhere, Target() / link);
+    ASSERT_TRUE(WriteZip(Archive(), {{"before.txt", "b"}, {entry, "escaped"}, {"after.txt", "a"}}));
+    EXPECT_FALSE(Unzip());
+    EXPECT_TRUE(fs::is_empty(elsewhere));
+    EXPECT_TRUE(fs::exists(Target() / "before.txt"));
+    EXPECT_FALSE(fs::exists(Target() / "after.txt"));
+  }
+}
+
 TEST_F(UnzipFaultsTest, DotsInsideNamesAreOrdinary) {
   ASSERT_TRUE(WriteZip(Archive(), {{"a/./b..c/...", "1"}, {"..d", "2"}}));
   EXPECT_TRUE(Unzip());

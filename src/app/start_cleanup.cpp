@@ -1,0 +1,21 @@
+// Tidying up at start after killed runs.
+#include "app/start_cleanup.h"
+
+#include "app/shared_values.h"
+#include "platform/file_writer.h"
+#include "platform/ini.h"
+
+namespace {
+
+// Package imports and update packages always unpack here, whatever the mode.
+constexpr const wchar_t* kUnpackFolder = L"Data";
+
+}  // namespace
+
+void RemoveLeftoversOfKilledRuns(const std::wstring& app_dir) {
+  platform::RemoveStaleProfileTemps(app_dir + kConfigFileName);
+  // The swap start's copy of the executable.
+  platform::RemoveStaleTempFiles(app_dir, false);
+  // Extractions write each entry beside its final place, at any depth.
+  platform::RemoveStaleTempFiles(app_dir + kUnpackFolder, true);
+}

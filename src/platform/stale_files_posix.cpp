@@ -1,0 +1,90 @@
+// Walks folders through descriptors opened without following links, so a
+// planted link never leads the clean-up elsewhere.
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <climits>
+#include <vector>
+
+#include "platform/process.h"
+#include "platform/stale_files.h"
+
+namespace platform {
+namespace {
+
+// Deeper folders are left alone: every level holds a descriptor open.
+constexpr int kMaxDepth = 32;
+
+// Reads a decimal number without leading zeros at `at`; advances `at`.
+std::optional<long> ReadNumber(const std::string& text, std::size_t& at) {
+  const std::size_t start = at;
+  long value = 0;
+  while (at < text.size() && text[at] >= '0' && text[at] <= '9' && at - start < 10) {
+    value = value * 10 + (text[at] - '0');
+    ++at;
+  }
+  if (at == start || (text[start] == '0' && at - start > 1) || value > INT_MAX) return std::nullopt;
+  return value;
+}
+
+bool ReadText(const std::string& text, std::size_t& at, const std::string& expected) {
+  if (text.compare(at, expected.size(), expected) != 0) return false;
+  at += expected.size();
+  return true;
+}
+
+// The entry's kind without following a link: DT_DIR, DT_REG or DT_UNKNOWN.
+unsigned char KindOf(int dir_fd, const dirent& entry) {
+  if (entry.d_type != DT_UNKNOWN) return entry.d_type;
+  struct stat info {};
+  if (fstatat(dir_fd, entry.d_name, &info, AT_SYMLINK_NOFOLLOW) != 0) return DT_UNKNOWN;
+  return S_ISDIR(info.st_mode) ? DT_DIR : S_ISREG(info.st_mode) ? DT_REG : DT_UNKNOWN;
+}
+
+// Takes over `dir_fd`.
+void RemoveIn(int dir_fd, const TempNamePattern& pattern, bool recursive, int depth) {
+  DIR* dir = fdopendir(dir_fd);
+  if (dir == nullptr) {
+    close(dir_fd);
+    return;
+  }
+  std::vector<std::string> stale;
+  while (const dirent* entry = readdir(dir)) {
+    const std::string name = entry->d_name;
+    if (name == "." || name == "..") continue;
+    const unsigned char kind = KindOf(dirfd(dir), *entry);
+    if (kind == DT_DIR && recursive && depth < kMaxDepth) {
+      const int sub =
+          openat(dirfd(dir), entry->d_name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+      if (sub >= 0) RemoveIn(sub, pattern, recursive, depth + 1);
+    } else if (kind == DT_REG) {
+      const std::optional<long> owner = TempNameOwner(name, pattern);
+      if (owner && !IsProcessRunning(*owner)) stale.push_back(name);
+    }
+  }
+  // unlinkat removes a link put in the file's place, never what it points to.
+  for (const std::string& name : stale) unlinkat(dirfd(dir), name.c_str(), 0);
+  closedir(dir);
+}
+
+}  // namespace
+
+std::optional<long> TempNameOwner(const std::string& leaf, const TempNamePattern& pattern) {
+  std::size_t at = 0;
+  if (!ReadText(leaf, at, pattern.prefix)) return std::nullopt;
+  const std::optional<long> pid = ReadNumber(leaf, at);
+  if (!pid || !ReadText(leaf, at, pattern.separator) || !ReadNumber(leaf, at)) return std::nullopt;
+  if (!ReadText(leaf, at, pattern.suffix) || at != leaf.size()) return std::nullopt;
+  return pid;
+}
+
+void RemoveFilesOfEndedProcesses(const std::string& folder, const TempNamePattern& pattern,
+                                 bool recursive) {
+  // The folder itself is the one the writers use, link or not.
+  const int fd = open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd >= 0) RemoveIn(fd, pattern, recursive, 0);
+}
+
+}  // namespace platform
