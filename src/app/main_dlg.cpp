@@ -5,6 +5,7 @@
 #include <chrono>
 #include <thread>
 
+#include "app/page_bridge.h"
 #include "app/shared_values.h"
 #include "app/swap_rules.h"
 #include "commands/reading_commands.h"
@@ -72,6 +73,7 @@ bool CMainDlg::OnInitDialog() {
     FailStart(kStartFailedText);
     return true;
   }
+  m_window->AllowCallsFrom(ShellPageOrigins(g_strPort));
   m_window->Navigate(ContentUrl(L"kvr_entrance.html"));
   // Blocks this thread only; the engine's own processes start meanwhile (measured:
   // no later entrance page than with a timer).

@@ -50,8 +50,11 @@ gboolean OnScriptDialog(WebKitWebView*, WebKitScriptDialog*, gpointer data) {
   return static_cast<WebWindow::Impl*>(data)->developer_mode ? FALSE : TRUE;
 }
 
-void OnLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer data) {
-  if (event == WEBKIT_LOAD_COMMITTED) static_cast<WebWindow::Impl*>(data)->has_document = true;
+void OnLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpointer data) {
+  if (event != WEBKIT_LOAD_COMMITTED) return;
+  auto& impl = *static_cast<WebWindow::Impl*>(data);
+  impl.has_document = true;
+  impl.document_origin = bridge::OriginOf(webkit_web_view_get_uri(view));
 }
 
 // An automation session ends by closing the view; it must really go away.
@@ -162,6 +165,11 @@ void WebWindow::SetDeveloperMode(bool on) {
   if (m_impl->view == nullptr) return;
   WebKitSettings* settings = webkit_web_view_get_settings(m_impl->view);
   webkit_settings_set_enable_developer_extras(settings, on ? TRUE : FALSE);
+}
+
+void WebWindow::AllowCallsFrom(const std::vector<std::wstring>& origins) {
+  m_impl->allowed_origins.clear();
+  for (const std::wstring& origin : origins) m_impl->allowed_origins.push_back(Utf8Encode(origin));
 }
 
 void WebWindow::Navigate(const std::wstring& url) {
