@@ -45,9 +45,14 @@ gboolean OnDelete(GtkWidget*, GdkEvent*, gpointer data) {
   return TRUE;  // the shell decides when the window ends
 }
 
-// Outside developer mode the engine shows no dialogs of its own.
-gboolean OnScriptDialog(WebKitWebView*, WebKitScriptDialog*, gpointer data) {
-  return static_cast<WebWindow::Impl*>(data)->developer_mode ? FALSE : TRUE;
+// Outside developer mode the engine shows no dialogs of its own. A page's
+// question whether to leave it is answered "leave": unanswered it would mean
+// "stay" and hold the shell's own navigations.
+gboolean OnScriptDialog(WebKitWebView*, WebKitScriptDialog* dialog, gpointer data) {
+  if (static_cast<WebWindow::Impl*>(data)->developer_mode) return FALSE;
+  if (webkit_script_dialog_get_dialog_type(dialog) == WEBKIT_SCRIPT_DIALOG_BEFORE_UNLOAD_CONFIRM)
+    webkit_script_dialog_confirm_set_confirmed(dialog, TRUE);
+  return TRUE;
 }
 
 void OnLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpointer data) {
