@@ -77,9 +77,10 @@ class WebWindow {
   // allowed. Failures are ignored.
   void RunScript(const std::wstring& statement);
 
-  // Reading mode: no caption, maximised.
+  // Reading mode: no caption, maximised (back from the task bar first).
   void SetReadingMode();
-  // Windowed mode: caption and fixed size back, restored or maximised.
+  // Windowed mode: caption and fixed size back, maximised (back from the
+  // task bar first) or restored and brought forward.
   void SetWindowedMode(bool maximise);
   void Minimise();
   // Brings the window forward: restores it when minimised, presents it, then

@@ -193,8 +193,10 @@ void WebWindow::RunScript(const std::wstring& statement) {
   bridge::EvaluateNow(*m_impl, statement);
 }
 
+// Showing the window maximised or restored brings it back from the task bar.
 void WebWindow::SetReadingMode() {
   GtkWindow* window = GTK_WINDOW(m_impl->window);
+  gtk_window_deiconify(window);
   gtk_window_set_resizable(window, TRUE);
   gtk_window_set_decorated(window, FALSE);
   SetWindowFunctions(*m_impl, false);
@@ -207,6 +209,7 @@ void WebWindow::SetWindowedMode(bool maximise) {
   gtk_window_set_decorated(window, TRUE);
   SetWindowFunctions(*m_impl, !maximise);
   if (maximise) {
+    gtk_window_deiconify(window);
     gtk_window_set_resizable(window, TRUE);
     WriteSizeHints(*m_impl, false);
     gtk_window_maximize(window);
@@ -216,6 +219,7 @@ void WebWindow::SetWindowedMode(bool maximise) {
   gtk_window_set_resizable(window, FALSE);
   WriteSizeHints(*m_impl, true);
   gtk_window_deiconify(window);
+  gtk_window_present(window);
 }
 
 void WebWindow::Minimise() { gtk_window_iconify(GTK_WINDOW(m_impl->window)); }
