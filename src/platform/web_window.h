@@ -30,6 +30,8 @@ class WebWindowEvents {
   virtual ~WebWindowEvents() = default;
   // A key went down in the window. True consumes it: the page never sees it.
   virtual bool OnKeyDown(Key key) = 0;
+  // A key went up in the window. True consumes it: the page never sees it.
+  virtual bool OnKeyUp(Key key) = 0;
   // A mouse button went down over the page; `repeated` for the second and
   // third press of a double or triple click. True consumes it.
   virtual bool OnButtonDown(MouseButton button, bool repeated) = 0;

@@ -7,6 +7,7 @@
 namespace platform {
 namespace {
 
+// clang-format off
 Key KeyOf(guint keyval) {
   switch (keyval) {
     case GDK_KEY_Return: case GDK_KEY_KP_Enter: case GDK_KEY_ISO_Enter: return Key::kEnter;
@@ -18,11 +19,17 @@ Key KeyOf(guint keyval) {
     default: return Key::kOther;
   }
 }
+// clang-format on
 
-// Connected before the window's own handler, so TRUE keeps the key from the page.
+// Connected before the window's own handlers, so TRUE keeps the key from the page.
 gboolean OnKeyPress(GtkWidget*, GdkEventKey* event, gpointer data) {
   auto& impl = *static_cast<WebWindow::Impl*>(data);
   return impl.events->OnKeyDown(KeyOf(event->keyval)) ? TRUE : FALSE;
+}
+
+gboolean OnKeyRelease(GtkWidget*, GdkEventKey* event, gpointer data) {
+  auto& impl = *static_cast<WebWindow::Impl*>(data);
+  return impl.events->OnKeyUp(KeyOf(event->keyval)) ? TRUE : FALSE;
 }
 
 gboolean OnButtonPress(GtkWidget*, GdkEventButton* event, gpointer data) {
@@ -110,6 +117,7 @@ GtkWidget* NewWindow(WebWindow::Impl& impl) {
   gtk_window_set_icon_list(GTK_WINDOW(window), icons);
   g_list_free_full(icons, g_object_unref);
   g_signal_connect(window, "key-press-event", G_CALLBACK(OnKeyPress), &impl);
+  g_signal_connect(window, "key-release-event", G_CALLBACK(OnKeyRelease), &impl);
   g_signal_connect(window, "delete-event", G_CALLBACK(OnDelete), &impl);
   return window;
 }
@@ -131,9 +139,9 @@ void WriteSizeHints(WebWindow::Impl& impl, bool fixed) {
 void SetWindowFunctions(WebWindow::Impl& impl, bool close_box_only) {
   GdkWindow* gdk_window = gtk_widget_get_window(impl.window);
   if (gdk_window == nullptr) return;
-  gdk_window_set_functions(gdk_window, close_box_only ? static_cast<GdkWMFunction>(
-                                                            GDK_FUNC_MOVE | GDK_FUNC_CLOSE)
-                                                      : GDK_FUNC_ALL);
+  gdk_window_set_functions(
+      gdk_window,
+      close_box_only ? static_cast<GdkWMFunction>(GDK_FUNC_MOVE | GDK_FUNC_CLOSE) : GDK_FUNC_ALL);
 }
 
 }  // namespace

@@ -84,10 +84,24 @@ TEST_F(InputTest, EscapeInABookReturnsToTheMainPageThenEnds) {
   Script("window.beforeEscape = true; return true;");
   PressKeys(window, {"Escape"});
   EXPECT_TRUE(WaitUntil([&] { return !Maximised(window); }));
-  EXPECT_TRUE(WaitForScript("window.beforeEscape === undefined && "
-                            "location.pathname.endsWith('/000000/kvr_main.html')"));
+  EXPECT_TRUE(
+      WaitForScript("window.beforeEscape === undefined && "
+                    "location.pathname.endsWith('/000000/kvr_main.html')"));
   PressKeys(window, {"Escape"});
   EXPECT_TRUE(WaitUntil([&] { return Xdo({"search", "--name", "^Quillory$"}).output.empty(); }));
+}
+
+TEST_F(InputTest, ReleasesOfFilteredKeysNeverReachThePage) {
+  std::string window = OpenMainPage(true);
+  ASSERT_FALSE(window.empty());
+  ASSERT_TRUE(
+      Script("window.releases = [];"
+             "document.addEventListener('keyup', function (e) { releases.push(e.key); }, true);"
+             "return true;")
+          .boolean);
+  PressKeys(window, {"Return", "shift", "F8", "F9", "a"});  // "a" arrives last
+  ASSERT_TRUE(WaitForScript("window.releases.indexOf('a') >= 0"));
+  EXPECT_EQ(Script("return releases.join(',');").string, "a");
 }
 
 // A main page that asks to be prompted before it is left; it opens a book at
