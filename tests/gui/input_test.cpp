@@ -94,11 +94,9 @@ TEST_F(InputTest, EscapeInABookReturnsToTheMainPageThenEnds) {
 TEST_F(InputTest, ReleasesOfFilteredKeysNeverReachThePage) {
   std::string window = OpenMainPage(true);
   ASSERT_FALSE(window.empty());
-  ASSERT_TRUE(
-      Script("window.releases = [];"
-             "document.addEventListener('keyup', function (e) { releases.push(e.key); }, true);"
-             "return true;")
-          .boolean);
+  Script(
+      "window.releases = [];"
+      "document.addEventListener('keyup', function (e) { releases.push(e.key); }, true);");
   PressKeys(window, {"Return", "shift", "F8", "F9", "a"});  // "a" arrives last
   ASSERT_TRUE(WaitForScript("window.releases.indexOf('a') >= 0"));
   EXPECT_EQ(Script("return releases.join(',');").string, "a");
