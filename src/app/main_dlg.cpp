@@ -5,6 +5,7 @@
 #include <chrono>
 #include <thread>
 
+#include "app/page_bridge.h"
 #include "app/shared_values.h"
 #include "app/swap_rules.h"
 #include "commands/reading_commands.h"
@@ -72,6 +73,7 @@ bool CMainDlg::OnInitDialog() {
     FailStart(kStartFailedText);
     return true;
   }
+  m_window->AllowCallsFrom(ShellPageOrigins(g_strPort));
   m_window->Navigate(ContentUrl(L"kvr_entrance.html"));
   // Blocks this thread only; the engine's own processes start meanwhile (measured:
   // no later entrance page than with a timer).
@@ -118,31 +120,52 @@ void CMainDlg::Activate() {
   if (m_window && m_window->HasMark()) m_window->Present();
 }
 
-bool CMainDlg::OnKeyDown(platform::Key key) {
+bool CMainDlg::IsFilteredKey(platform::Key key) {
   using platform::Key;
   switch (key) {
     case Key::kShift:
-      g_bShiftDown = true;
-      return true;
     case Key::kEnter:
-      OnOK();
-      return true;
     case Key::kEscape:
-      OnCancel();
       return true;
     case Key::kF5:
-      if (g_bDevMode) m_window->Reload();
-      return g_bDevMode;
     case Key::kF8:
-      if (g_bDevMode) EnterReadingMode();
-      return g_bDevMode;
     case Key::kF9:
-      if (g_bDevMode) EnterWindowedMode(false);
       return g_bDevMode;
     default:
       return false;
   }
 }
+
+bool CMainDlg::OnKeyDown(platform::Key key) {
+  using platform::Key;
+  if (!IsFilteredKey(key)) return false;
+  switch (key) {
+    case Key::kShift:
+      g_bShiftDown = true;
+      break;
+    case Key::kEnter:
+      OnOK();
+      break;
+    case Key::kEscape:
+      OnCancel();
+      break;
+    case Key::kF5:
+      m_window->Reload();
+      break;
+    case Key::kF8:
+      EnterReadingMode();
+      break;
+    case Key::kF9:
+      EnterWindowedMode(false);
+      break;
+    default:
+      break;
+  }
+  return true;
+}
+
+// Only the press acts; its release must not reach the page either.
+bool CMainDlg::OnKeyUp(platform::Key key) { return IsFilteredKey(key); }
 
 bool CMainDlg::OnButtonDown(platform::MouseButton button, bool repeated) {
   if (button == platform::MouseButton::kRight) return true;

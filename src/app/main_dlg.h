@@ -58,11 +58,14 @@ class CMainDlg : public CommandHost, public MainWindowLink, private platform::We
  private:
   // WebWindowEvents: the message filter, close requests and page calls.
   bool OnKeyDown(platform::Key key) override;
+  bool OnKeyUp(platform::Key key) override;
   bool OnButtonDown(platform::MouseButton button, bool repeated) override;
   void OnCloseRequest() override;
   void OnViewClosed() override;
   std::optional<bool> OnWinFun(const std::vector<platform::ScriptValue>& arguments) override;
 
+  // Whether the filter takes `key` from the page (press and release alike).
+  static bool IsFilteredKey(platform::Key key);
   void FinishStart();
   void FailStart(const std::wstring& text);
   void EndWindow();

@@ -1,4 +1,4 @@
-// Argument conversion of page calls.
+// The pages the bridge answers and the argument conversion of their calls.
 #include "app/page_bridge.h"
 
 namespace {
@@ -30,4 +30,9 @@ std::optional<WinFunArguments> ConvertWinFunArguments(
     texts[i] = std::move(*text);
   }
   return texts;
+}
+
+std::vector<std::wstring> ShellPageOrigins(const std::wstring& port) {
+  if (port.empty()) return {};
+  return {L"http://localhost:" + port, L"http://127.0.0.1:" + port};
 }

@@ -1,3 +1,6 @@
+// The page bridge's rules above the platform: which pages it answers and
+// how their WinFun arguments become texts.
+//
 // What the page passes to WinFun, turned into the six texts the dispatcher
 // takes: strings unchanged but cut at their first NUL, undefined and missing
 // arguments "", numbers their decimal text, booleans "-1"/"0", other values
@@ -16,3 +19,8 @@ using WinFunArguments = std::array<std::wstring, 6>;
 
 std::optional<WinFunArguments> ConvertWinFunArguments(
     const std::vector<platform::ScriptValue>& values);
+
+// The origins of the documents that the shell's own server on `port` serves
+// ("http://localhost:<port>" and "http://127.0.0.1:<port>"); the only pages
+// the bridge answers. Empty when `port` is empty.
+std::vector<std::wstring> ShellPageOrigins(const std::wstring& port);

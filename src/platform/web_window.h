@@ -30,6 +30,8 @@ class WebWindowEvents {
   virtual ~WebWindowEvents() = default;
   // A key went down in the window. True consumes it: the page never sees it.
   virtual bool OnKeyDown(Key key) = 0;
+  // A key went up in the window. True consumes it: the page never sees it.
+  virtual bool OnKeyUp(Key key) = 0;
   // A mouse button went down over the page; `repeated` for the second and
   // third press of a double or triple click. True consumes it.
   virtual bool OnButtonDown(MouseButton button, bool repeated) = 0;
@@ -37,9 +39,9 @@ class WebWindowEvents {
   virtual void OnCloseRequest() = 0;
   // An automation session closed the view: the window must end now.
   virtual void OnViewClosed() = 0;
-  // A page called WinFun. Statements that RunScript receives during the call
-  // run in the page before the call returns. The call's boolean result, or
-  // none to make the call throw in the page.
+  // A page of an allowed origin called WinFun. Statements that RunScript
+  // receives during the call run in the page before the call returns. The
+  // call's boolean result, or none to make the call throw in the page.
   virtual std::optional<bool> OnWinFun(const std::vector<ScriptValue>& arguments) = 0;
 };
 
@@ -65,16 +67,22 @@ class WebWindow {
   // Developer mode: the Web Inspector is available and the engine may show
   // its own dialogs. Outside it the engine shows none.
   void SetDeveloperMode(bool on);
+  // Only documents whose origin ("http://host:port", as the engine writes
+  // it) is one of `origins` may call WinFun or receive statements; a call
+  // from any other document returns false and runs nothing. None until set.
+  void AllowCallsFrom(const std::vector<std::wstring>& origins);
   void Navigate(const std::wstring& url);
   void Reload();
   // Runs one statement in the current page: inside a WinFun call it runs
   // before the call returns, in call order; otherwise in the document current
-  // now. Dropped before any document exists. Failures are ignored.
+  // now. Dropped before any document exists and in documents of origins not
+  // allowed. Failures are ignored.
   void RunScript(const std::wstring& statement);
 
-  // Reading mode: no caption, maximised.
+  // Reading mode: no caption, maximised (back from the task bar first).
   void SetReadingMode();
-  // Windowed mode: caption and fixed size back, restored or maximised.
+  // Windowed mode: caption and fixed size back, maximised (back from the
+  // task bar first) or restored and brought forward.
   void SetWindowedMode(bool maximise);
   void Minimise();
   // Brings the window forward: restores it when minimised, presents it, then

@@ -7,6 +7,7 @@
 namespace platform {
 namespace {
 
+// clang-format off
 Key KeyOf(guint keyval) {
   switch (keyval) {
     case GDK_KEY_Return: case GDK_KEY_KP_Enter: case GDK_KEY_ISO_Enter: return Key::kEnter;
@@ -18,11 +19,17 @@ Key KeyOf(guint keyval) {
     default: return Key::kOther;
   }
 }
+// clang-format on
 
-// Connected before the window's own handler, so TRUE keeps the key from the page.
+// Connected before the window's own handlers, so TRUE keeps the key from the page.
 gboolean OnKeyPress(GtkWidget*, GdkEventKey* event, gpointer data) {
   auto& impl = *static_cast<WebWindow::Impl*>(data);
   return impl.events->OnKeyDown(KeyOf(event->keyval)) ? TRUE : FALSE;
+}
+
+gboolean OnKeyRelease(GtkWidget*, GdkEventKey* event, gpointer data) {
+  auto& impl = *static_cast<WebWindow::Impl*>(data);
+  return impl.events->OnKeyUp(KeyOf(event->keyval)) ? TRUE : FALSE;
 }
 
 gboolean OnButtonPress(GtkWidget*, GdkEventButton* event, gpointer data) {
@@ -45,13 +52,21 @@ gboolean OnDelete(GtkWidget*, GdkEvent*, gpointer data) {
   return TRUE;  // the shell decides when the window ends
 }
 
-// Outside developer mode the engine shows no dialogs of its own.
-gboolean OnScriptDialog(WebKitWebView*, WebKitScriptDialog*, gpointer data) {
-  return static_cast<WebWindow::Impl*>(data)->developer_mode ? FALSE : TRUE;
+// Outside developer mode the engine shows no dialogs of its own. A page's
+// question whether to leave it is answered "leave": unanswered it would mean
+// "stay" and hold the shell's own navigations.
+gboolean OnScriptDialog(WebKitWebView*, WebKitScriptDialog* dialog, gpointer data) {
+  if (static_cast<WebWindow::Impl*>(data)->developer_mode) return FALSE;
+  if (webkit_script_dialog_get_dialog_type(dialog) == WEBKIT_SCRIPT_DIALOG_BEFORE_UNLOAD_CONFIRM)
+    webkit_script_dialog_confirm_set_confirmed(dialog, TRUE);
+  return TRUE;
 }
 
-void OnLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer data) {
-  if (event == WEBKIT_LOAD_COMMITTED) static_cast<WebWindow::Impl*>(data)->has_document = true;
+void OnLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpointer data) {
+  if (event != WEBKIT_LOAD_COMMITTED) return;
+  auto& impl = *static_cast<WebWindow::Impl*>(data);
+  impl.has_document = true;
+  impl.document_origin = bridge::OriginOf(webkit_web_view_get_uri(view));
 }
 
 // An automation session ends by closing the view; it must really go away.
@@ -102,6 +117,7 @@ GtkWidget* NewWindow(WebWindow::Impl& impl) {
   gtk_window_set_icon_list(GTK_WINDOW(window), icons);
   g_list_free_full(icons, g_object_unref);
   g_signal_connect(window, "key-press-event", G_CALLBACK(OnKeyPress), &impl);
+  g_signal_connect(window, "key-release-event", G_CALLBACK(OnKeyRelease), &impl);
   g_signal_connect(window, "delete-event", G_CALLBACK(OnDelete), &impl);
   return window;
 }
@@ -123,9 +139,9 @@ void WriteSizeHints(WebWindow::Impl& impl, bool fixed) {
 void SetWindowFunctions(WebWindow::Impl& impl, bool close_box_only) {
   GdkWindow* gdk_window = gtk_widget_get_window(impl.window);
   if (gdk_window == nullptr) return;
-  gdk_window_set_functions(gdk_window, close_box_only ? static_cast<GdkWMFunction>(
-                                                            GDK_FUNC_MOVE | GDK_FUNC_CLOSE)
-                                                      : GDK_FUNC_ALL);
+  gdk_window_set_functions(
+      gdk_window,
+      close_box_only ? static_cast<GdkWMFunction>(GDK_FUNC_MOVE | GDK_FUNC_CLOSE) : GDK_FUNC_ALL);
 }
 
 }  // namespace
@@ -164,6 +180,11 @@ void WebWindow::SetDeveloperMode(bool on) {
   webkit_settings_set_enable_developer_extras(settings, on ? TRUE : FALSE);
 }
 
+void WebWindow::AllowCallsFrom(const std::vector<std::wstring>& origins) {
+  m_impl->allowed_origins.clear();
+  for (const std::wstring& origin : origins) m_impl->allowed_origins.push_back(Utf8Encode(origin));
+}
+
 void WebWindow::Navigate(const std::wstring& url) {
   if (m_impl->view != nullptr) webkit_web_view_load_uri(m_impl->view, Utf8Encode(url).c_str());
 }
@@ -180,8 +201,10 @@ void WebWindow::RunScript(const std::wstring& statement) {
   bridge::EvaluateNow(*m_impl, statement);
 }
 
+// Showing the window maximised or restored brings it back from the task bar.
 void WebWindow::SetReadingMode() {
   GtkWindow* window = GTK_WINDOW(m_impl->window);
+  gtk_window_deiconify(window);
   gtk_window_set_resizable(window, TRUE);
   gtk_window_set_decorated(window, FALSE);
   SetWindowFunctions(*m_impl, false);
@@ -194,6 +217,7 @@ void WebWindow::SetWindowedMode(bool maximise) {
   gtk_window_set_decorated(window, TRUE);
   SetWindowFunctions(*m_impl, !maximise);
   if (maximise) {
+    gtk_window_deiconify(window);
     gtk_window_set_resizable(window, TRUE);
     WriteSizeHints(*m_impl, false);
     gtk_window_maximize(window);
@@ -203,6 +227,7 @@ void WebWindow::SetWindowedMode(bool maximise) {
   gtk_window_set_resizable(window, FALSE);
   WriteSizeHints(*m_impl, true);
   gtk_window_deiconify(window);
+  gtk_window_present(window);
 }
 
 void WebWindow::Minimise() { gtk_window_iconify(GTK_WINDOW(m_impl->window)); }

@@ -18,6 +18,10 @@ struct platform::WebWindow::Impl {
   WebKitWebContext* context = nullptr;
   bool developer_mode = false;
   bool has_document = false;
+  // Origin of the document the view last committed ("" for an opaque one).
+  std::string document_origin;
+  // Origins (serialised, UTF-8) whose documents the bridge answers.
+  std::vector<std::string> allowed_origins;
   bool marked = false;
   // Statements collected by RunScript during open WinFun calls, innermost last.
   std::vector<std::vector<std::wstring>> calls;
@@ -28,8 +32,11 @@ namespace platform::bridge {
 // Registers the bridge scheme and its script on the context and manager of a
 // view about to be created.
 void PrepareContext(WebWindow::Impl& impl, WebKitUserContentManager* manager);
-// Runs `statement` in the current document, outside any call.
+// Runs `statement` in the current document, outside any call, when that
+// document is of an allowed origin.
 void EvaluateNow(WebWindow::Impl& impl, const std::wstring& statement);
+// The serialised origin of `uri` ("scheme://host:port"); "" for an opaque one.
+std::string OriginOf(const char* uri);
 
 }  // namespace platform::bridge
 

@@ -1,9 +1,23 @@
 // The page bridge: window.external.WinFun in every page and frame, statements
-// run before the call returns, arguments that make the call throw.
+// run before the call returns, arguments that make the call throw, no answer
+// to pages of other origins.
+#include <fstream>
+#include <sstream>
+
 #include "gui/harness/shell_test.h"
 
 namespace guitest {
 namespace {
+
+// A page of another origin: reports WinFun's result and how often the call's
+// statement ran, and calls again in its own unload.
+constexpr const char* kForeignProbe = R"(<script>
+var ran = 0;
+window.ShowMe = function () { ran++; };
+var result = window.external.WinFun('ShowMe', '', '', '', '', '');
+addEventListener('pagehide', function () { window.external.WinFun('ShowMe', '', '', '', '', ''); });
+parent.postMessage(result + ' ' + ran, '*');
+</script>)";
 
 class BridgeTest : public ShellTest {
  protected:
@@ -55,11 +69,14 @@ TEST_F(BridgeTest, ExternalExistsInFrames) {
     frame.id = 'served';
     frame.src = 'kvr_main.css';
     document.body.appendChild(frame);
-    return true;)JS").boolean);
-  ASSERT_TRUE(WaitForScript("document.getElementById('served').contentDocument &&"
-                            "document.getElementById('served').contentDocument.readyState === 'complete' &&"
-                            "document.getElementById('served').contentWindow.location.href.indexOf('css') > 0"));
-  EXPECT_EQ(Script("return typeof document.getElementById('served').contentWindow.external.WinFun;").string,
+    return true;)JS")
+                  .boolean);
+  ASSERT_TRUE(WaitForScript(
+      "document.getElementById('served').contentDocument &&"
+      "document.getElementById('served').contentDocument.readyState === 'complete' &&"
+      "document.getElementById('served').contentWindow.location.href.indexOf('css') > 0"));
+  EXPECT_EQ(Script("return typeof document.getElementById('served').contentWindow.external.WinFun;")
+                .string,
             "function");
   // A statement of a call from a frame runs in the page the window shows.
   Json seen = Script(R"JS(
@@ -70,15 +87,46 @@ TEST_F(BridgeTest, ExternalExistsInFrames) {
   EXPECT_EQ(seen.number, 1);
 }
 
-TEST_F(BridgeTest, ExternalExistsInAboutBlank) {
+// A frame from a server of the same host on another port.
+TEST_F(BridgeTest, OtherOriginsGetFalseAndNothingRunsNorInTheirUnload) {
+  WriteProgramFile("../foreign/probe.html", kForeignProbe);
+  auto server = Process::Start({"python3", "-u", "-m", "http.server", "0", "--bind", "127.0.0.1",
+                                "--directory", Root() + "/foreign"},
+                               {}, Root() + "/foreign.log");
+  std::string log;
+  ASSERT_TRUE(WaitUntil([&] {
+    log = (std::stringstream() << std::ifstream(Root() + "/foreign.log").rdbuf()).str();
+    return log.find("(http://") != std::string::npos;
+  }));
+  std::string url = log.substr(log.find("(http://") + 1, log.find(")") - log.find("(http://") - 1);
+  Script(
+      "window.shown = 0; window.ShowMe = function () { shown++; };"
+      "addEventListener('message', function (e) { window.report = e.data; });"
+      "window.probe = document.createElement('iframe'); probe.src = '" +
+      url +
+      "probe.html';"
+      "document.body.appendChild(probe); return true;");
+  ASSERT_TRUE(WaitForScript("window.report"));
+  EXPECT_EQ(Script("return report;").string, "false 0");
+  Script(
+      "probe.onload = function () { window.unloaded = true; };"
+      "probe.contentWindow.location.replace('about:blank'); return true;");
+  ASSERT_TRUE(WaitForScript("window.unloaded"));
+  // The frame's script messages (of both its calls) arrived before this call.
+  Script("window.external.WinFun('GetBaseInfo', '', '', '', '', ''); return true;");
+  EXPECT_EQ(Script("return shown;").number, 0);
+}
+
+TEST_F(BridgeTest, ExternalInAboutBlankGetsFalseAndNothingRuns) {
   Script("location.href = 'about:blank'; return true;");
-  ASSERT_TRUE(WaitForScript("location.href === 'about:blank' && document.readyState === 'complete'"));
+  ASSERT_TRUE(
+      WaitForScript("location.href === 'about:blank' && document.readyState === 'complete'"));
   Json seen = Script(R"JS(
     var seen = 0;
     window.ShowMe = function () { seen++; };
     var result = window.external.WinFun('ShowMe', '', '', '', '', '');
-    return seen;)JS");
-  EXPECT_EQ(seen.number, 1);
+    return result + ' ' + seen;)JS");
+  EXPECT_EQ(seen.string, "false 0");
 }
 
 TEST_F(BridgeTest, CallDuringUnloadStillReachesTheShell) {

@@ -89,5 +89,18 @@ TEST_F(ReadingGuiTest, MinWindowMinimisesAndKeepsBookMode) {
   EXPECT_EQ(Call("GetLesson"), R"([["SetFun","gotoPage","9"]])");
 }
 
+TEST_F(ReadingGuiTest, MaximisingCommandsBringAMinimisedWindowBack) {
+  ASSERT_TRUE(StartRecordingShell());
+  const std::pair<const char*, const char*> rows[] = {{"GoBook", "'7'"}, {"GoMainWin", "'max'"}};
+  for (const auto& [command, argument] : rows) {
+    Call("MinWindow");
+    ASSERT_TRUE(WaitForState("HIDDEN", true)) << command;
+    Call(command, argument);
+    EXPECT_TRUE(WaitUntil([&] {
+      return !HasState(MainWindow(), "HIDDEN") && HasState(MainWindow(), "MAXIMIZED_VERT");
+    })) << command;
+  }
+}
+
 }  // namespace
 }  // namespace guitest
