@@ -8,6 +8,7 @@
 // writer's beside config.ini, the swap start's beside the executable, and
 // those of package extractions anywhere below "Data". Only files named
 // exactly as those writers name them go; links are neither removed nor
-// followed. Main thread, at the first start once the single-instance lock is
+// followed; also the update manifest's temporary file in the content
+// folder. Main thread, at the first start once the single-instance lock is
 // held and before any writer of this process runs.
 void RemoveLeftoversOfKilledRuns(const std::wstring& app_dir);

@@ -39,7 +39,7 @@ TEST(StartCleanupTest, RemovesOnlyTemporaryFilesOfEndedProcesses) {
   fs::create_directories(app / "Data/000123");
   fs::create_directories(app / "outside");
   const char* removed[] = {"config.ini.#.12.tmp", ".quillory-#-3.part",
-                           "Data/000123/.quillory-#-0.part"};
+                           "Data/000123/.quillory-#-0.part", "Data/update.xml.tmp"};
   const char* kept[] = {"config.ini.@.0.tmp",        "Data/.quillory-@-7.part",
                         "config.ini.#.tmp",          "config.ini.#.0.tmpx",
                         "Data/.quillory-#-01.part",  "Data/config.ini.#.0.tmp",
