@@ -18,6 +18,8 @@ PACKAGES=(
   xvfb xauth xdotool openbox x11-utils imagemagick
   nginx-light webkit2gtk-driver curl zip unzip libarchive-tools openssl procps
   python3
+  # the program folder's menu entry (install-desktop-entry.sh) and its check
+  xdg-utils desktop-file-utils
   # fonts so Chinese texts render
   fonts-wqy-zenhei fonts-dejavu-core
 )
