@@ -17,6 +17,12 @@ namespace update_test {
 TempFolder* UpdateFixture::www_ = nullptr;
 NginxServer* UpdateFixture::nginx_ = nullptr;
 
+int RunPack(std::vector<std::string> args, int (*command)(int, char**)) {
+  std::vector<char*> argv;
+  for (std::string& arg : args) argv.push_back(arg.data());
+  return command(static_cast<int>(argv.size()), argv.data());
+}
+
 void UpdateFixture::SetUpTestSuite() {
   www_ = new TempFolder();
   nginx_ = new NginxServer({www_->path()});
@@ -60,9 +66,7 @@ void UpdateFixture::Publish(const std::string& version, const std::vector<Publis
     args.push_back(local + "," + item.folder + "," + url + "," + item.kind);
   }
   fs::create_directories(fs::path(www() + kManifestUrlPath).parent_path());
-  std::vector<char*> argv;
-  for (std::string& arg : args) argv.push_back(arg.data());
-  ASSERT_EQ(RunManifestCommand(static_cast<int>(argv.size()), argv.data()), 0);
+  ASSERT_EQ(RunPack(args, &RunManifestCommand), 0);
 }
 
 void UpdateFixture::PublishManifestText(const std::string& text) {

@@ -25,6 +25,9 @@ struct PublishedItem {
   std::string url = "";  // URL; empty: the file on the nginx server under /files/
 };
 
+// Runs a command of quillory-pack in this process; its exit code.
+int RunPack(std::vector<std::string> args, int (*command)(int, char**));
+
 class UpdateFixture : public testing::Test {
  protected:
   static void SetUpTestSuite();
