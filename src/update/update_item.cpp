@@ -8,6 +8,7 @@
 #include "app/shared_values.h"
 #include "platform/fs.h"
 #include "update/file_utils.h"
+#include "update/sha256_check.h"
 #include "update/update_sequence.h"
 #include "util/md5.h"
 #include "util/relative_name.h"
@@ -58,7 +59,7 @@ bool InstallStaged(const ManifestItem& item, const std::wstring& staged) {
 }  // namespace
 
 bool InstallItem(const ManifestItem& item, const std::wstring& staging_root,
-                 const DownloadLimits& limits) {
+                 const DownloadLimits& limits, bool require_sha256) {
   if (!IsContainedName(item.file_name) || !IsContainedName(item.folder)) return false;
   const std::wstring folder = staging_root + item.folder + platform::kPathSeparator;
   if (!platform::PathExists(folder)) MakeFolderPath(platform::ToFsName(folder));
@@ -67,7 +68,9 @@ bool InstallItem(const ManifestItem& item, const std::wstring& staging_root,
   if (!DownloadFile(item.file_name, item.url, folder, item_limits)) return false;
   const std::wstring staged = folder + item.file_name;
   if (!platform::PathExists(staged)) return false;
+  Sha256Check sha256(staged, item.sha256, require_sha256);  // beside the MD5 check
   if (StagedDigest(staged) != item.md5) return false;
   if (GetFileLength(staged) != item.size) return false;
+  if (!sha256.Passed()) return false;
   return InstallStaged(item, staged);
 }

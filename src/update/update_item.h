@@ -11,6 +11,8 @@
 // program folder's "Data", "main" becomes the swap executable (and sets
 // g_bExeUpdated), anything else is copied into the program folder. False when
 // any of that fails, or when the item's file name or folder would lead
-// outside its folder (checked before anything is downloaded).
+// outside its folder (checked before anything is downloaded). With
+// `require_sha256` (signed updates) the staged file must also match the
+// item's sha256 value, which an item without one never does.
 bool InstallItem(const ManifestItem& item, const std::wstring& staging_root,
-                 const DownloadLimits& limits);
+                 const DownloadLimits& limits, bool require_sha256);

@@ -25,7 +25,7 @@ std::string ZipOf(const std::map<std::string, std::string>& entries, const std::
 
 class UpdateFlowTest : public update_test::UpdateFixture {
  protected:
-  UpdateOutcome Run() { return RunUpdate(ShortLimits()); }
+  UpdateOutcome Run() { return RunUpdate(ShortLimits(), UpdateTrust()); }
   PublishedItem Package() {
     return {"lesson.vkp",
             ZipOf({{"000001/page.html", "<p>lesson</p>"}, {"000001/img/a.png", "png"}},
