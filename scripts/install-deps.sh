@@ -11,12 +11,13 @@ PACKAGES=(
   build-essential cmake pkg-config ninja-build git ca-certificates
   libgtk-3-dev libwebkit2gtk-4.1-dev
   libtinyxml-dev libminizip-dev zlib1g-dev libcurl4-openssl-dev
+  libsodium-dev libssl-dev
   googletest libgtest-dev libgmock-dev
   # fuzzing and sanitizers
   clang libclang-rt-14-dev
   # tools used by tests and benchmarks
   xvfb xauth xdotool openbox x11-utils imagemagick
-  nginx-light webkit2gtk-driver curl zip unzip libarchive-tools openssl procps
+  nginx-light webkit2gtk-driver curl zip unzip libarchive-tools openssl procps minisign
   python3
   # the program folder's menu entry (install-desktop-entry.sh) and its check
   xdg-utils desktop-file-utils

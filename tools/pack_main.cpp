@@ -10,7 +10,9 @@ void PrintUsage() {
   std::fprintf(stderr,
                "usage: quillory-pack store PLAIN_DIR DATA_DIR [--force]\n"
                "       quillory-pack package DIR OUT.vkp\n"
-               "       quillory-pack manifest --version V --out FILE PATH,FOLDER,URL,KIND...\n");
+               "       quillory-pack manifest --version V --out FILE [--sign SECRET_KEY\n"
+               "           --sequence N [--expires YYYY-MM-DDTHH:MM:SSZ]] PATH,FOLDER,URL,KIND...\n"
+               "       quillory-pack keygen DIR\n");
 }
 
 }  // namespace
@@ -24,6 +26,7 @@ int main(int argc, char** argv) {
   if (std::strcmp(argv[1], "store") == 0) return RunStoreCommand(argc - 1, argv + 1);
   if (std::strcmp(argv[1], "package") == 0) return RunPackageCommand(argc - 1, argv + 1);
   if (std::strcmp(argv[1], "manifest") == 0) return RunManifestCommand(argc - 1, argv + 1);
+  if (std::strcmp(argv[1], "keygen") == 0) return RunKeygenCommand(argc - 1, argv + 1);
   PrintUsage();
   return 2;
 }

@@ -1,8 +1,10 @@
 // quillory-pack manifest: writes an update manifest from local files, so
 // publishers and tests never write one by hand. The manifest is read by
 // position, so the attributes are written in their fixed order: file name,
-// MD5, folder, size, URL, kind. Values are written in the legacy code page,
-// which is how the update sequence reads them.
+// MD5, folder, size, URL, kind; then "sha256", which programs built with
+// publisher keys require. Values are written in the legacy code page, which is
+// how the update sequence reads them. With --sign the manifest is signed as
+// it was written, into FILE.minisig.
 #include <tinyxml.h>
 
 #include <cctype>
@@ -15,7 +17,10 @@
 #include <vector>
 
 #include "pack_commands.h"
+#include "pack_sign.h"
 #include "platform/codepage.h"
+#include "update/sha256_check.h"
+#include "update/trusted_comment.h"
 #include "util/md5.h"
 #include "util/text.h"
 
@@ -29,8 +34,32 @@ struct ItemArgument {
 struct ManifestArguments {
   std::string version;
   std::string out;
+  std::string sign_key;  // secret key file; empty: no signature
+  std::string sequence;
+  std::string expires;
   std::vector<ItemArgument> items;
 };
+
+constexpr char kUsage[] =
+    "usage: quillory-pack manifest --version V --out FILE [--sign SECRET_KEY --sequence N\n"
+    "           [--expires YYYY-MM-DDTHH:MM:SSZ]] PATH,FOLDER,URL,KIND...\n";
+
+// The field that a value option fills; null for anything else.
+std::string* OptionField(const char* name, ManifestArguments* arguments) {
+  if (std::strcmp(name, "--version") == 0) return &arguments->version;
+  if (std::strcmp(name, "--out") == 0) return &arguments->out;
+  if (std::strcmp(name, "--sign") == 0) return &arguments->sign_key;
+  if (std::strcmp(name, "--sequence") == 0) return &arguments->sequence;
+  if (std::strcmp(name, "--expires") == 0) return &arguments->expires;
+  return nullptr;
+}
+
+// A signature needs a sequence, and the fields must be what the program reads.
+bool SigningArgumentsAreSound(const ManifestArguments& arguments) {
+  if (arguments.sign_key.empty()) return arguments.sequence.empty() && arguments.expires.empty();
+  return NormalizeSequence(arguments.sequence) &&
+         (arguments.expires.empty() || ParseUtcTime(arguments.expires));
+}
 
 // PATH,FOLDER,URL,KIND. The URL is everything between the second and the
 // last comma, so it may hold commas of its own.
@@ -51,10 +80,8 @@ std::optional<ItemArgument> ParseItem(const std::string& text) {
 std::optional<ManifestArguments> ParseArguments(int argc, char** argv) {
   ManifestArguments arguments;
   for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--version") == 0 && i + 1 < argc) {
-      arguments.version = argv[++i];
-    } else if (std::strcmp(argv[i], "--out") == 0 && i + 1 < argc) {
-      arguments.out = argv[++i];
+    if (std::string* field = OptionField(argv[i], &arguments); field && i + 1 < argc) {
+      *field = argv[++i];
     } else if (std::optional<ItemArgument> item = ParseItem(argv[i])) {
       arguments.items.push_back(*item);
     } else {
@@ -62,7 +89,8 @@ std::optional<ManifestArguments> ParseArguments(int argc, char** argv) {
       return std::nullopt;
     }
   }
-  if (arguments.version.empty() || arguments.out.empty()) return std::nullopt;
+  if (arguments.version.empty() || arguments.out.empty() || !SigningArgumentsAreSound(arguments))
+    return std::nullopt;
   return arguments;
 }
 
@@ -79,7 +107,8 @@ bool AddItem(TiXmlElement& root, const ItemArgument& argument) {
   std::error_code error;
   const std::uintmax_t size = fs::file_size(argument.path, error);
   const std::optional<std::string> digest = MD5File(argument.path);
-  if (error || !digest) {
+  const std::optional<std::string> sha256 = Sha256File(argument.path);
+  if (error || !digest || !sha256) {
     std::fprintf(stderr, "quillory-pack manifest: cannot read '%s'\n", argument.path.c_str());
     return false;
   }
@@ -90,6 +119,7 @@ bool AddItem(TiXmlElement& root, const ItemArgument& argument) {
   item.SetAttribute("size", std::to_string(size));
   item.SetAttribute("url", ToCodePage(argument.url));
   item.SetAttribute("type", ToCodePage(argument.kind));
+  item.SetAttribute("sha256", *sha256);
   root.InsertEndChild(item);
   return true;
 }
@@ -106,10 +136,12 @@ std::string EncodingName() {
 int RunManifestCommand(int argc, char** argv) {
   const std::optional<ManifestArguments> arguments = ParseArguments(argc, argv);
   if (!arguments) {
-    std::fprintf(stderr,
-                 "usage: quillory-pack manifest --version V --out FILE PATH,FOLDER,URL,KIND...\n");
+    std::fprintf(stderr, "%s", kUsage);
     return 2;
   }
+  // The key is read first, so that a key that cannot sign leaves no manifest.
+  std::optional<MinisignSecretKey> key;
+  if (!arguments->sign_key.empty() && !(key = ReadSecretKeyFile(arguments->sign_key))) return 1;
   TiXmlDocument document;
   document.InsertEndChild(TiXmlDeclaration("1.0", EncodingName(), ""));
   TiXmlElement root("update");
@@ -122,5 +154,8 @@ int RunManifestCommand(int argc, char** argv) {
     std::fprintf(stderr, "quillory-pack manifest: cannot write '%s'\n", arguments->out.c_str());
     return 1;
   }
-  return 0;
+  if (!key) return 0;
+  std::string comment = "sequence=" + arguments->sequence;
+  if (!arguments->expires.empty()) comment += " expires=" + arguments->expires;
+  return WriteManifestSignature(arguments->out, *key, comment) ? 0 : 1;
 }

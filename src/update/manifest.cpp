@@ -10,6 +10,15 @@
 namespace {
 
 constexpr int kItemValues = 6;
+constexpr char kSha256Name[] = "sha256";
+
+// The value of the attribute named sha256 among those after the six; empty when none.
+std::string ReadSha256(const TiXmlAttribute* attribute) {
+  for (; attribute != nullptr; attribute = attribute->Next()) {
+    if (attribute->NameTStr() == kSha256Name) return attribute->ValueStr();
+  }
+  return std::string();
+}
 
 // The first six attribute values of an item, or no result when it has fewer.
 std::optional<ManifestItem> ReadItem(const TiXmlElement& element) {
@@ -26,6 +35,7 @@ std::optional<ManifestItem> ReadItem(const TiXmlElement& element) {
   item.size = ReadLeadingInt64(values[3]);
   item.url = AnsiToWide(values[4]);
   item.kind = AnsiToWide(values[5]);
+  item.sha256 = ReadSha256(attribute);
   return item;
 }
 
@@ -49,6 +59,12 @@ std::optional<UpdateManifest> ReadDocument(const TiXmlDocument& document) {
 std::optional<UpdateManifest> LoadManifest(const std::wstring& path) {
   TiXmlDocument document;
   if (!LoadXmlFile(&document, WideToFsName(path))) return std::nullopt;
+  return ReadDocument(document);
+}
+
+std::optional<UpdateManifest> ParseManifestFileBytes(const std::string& bytes) {
+  TiXmlDocument document;
+  if (!ParseXmlFileBytes(&document, bytes)) return std::nullopt;
   return ReadDocument(document);
 }
 

@@ -8,6 +8,7 @@
 #include "app/shared_values.h"
 #include "platform/fs.h"
 #include "update/file_utils.h"
+#include "update/sha256_check.h"
 #include "update/update_sequence.h"
 #include "util/md5.h"
 #include "util/relative_name.h"
@@ -84,7 +85,7 @@ bool HasContainedNames(const ManifestItem& item) {
 }  // namespace
 
 bool InstallItem(const ManifestItem& item, const std::wstring& staging_root,
-                 const DownloadLimits& limits) {
+                 const DownloadLimits& limits, bool require_sha256) {
   if (!HasContainedNames(item)) return false;
   const std::wstring folder = staging_root + item.folder + platform::kPathSeparator;
   const std::wstring staged = folder + item.file_name;
@@ -98,8 +99,10 @@ bool InstallItem(const ManifestItem& item, const std::wstring& staging_root,
   item_limits.max_bytes = item.size < 0 ? 0 : item.size;
   if (!DownloadFile(item.file_name, item.url, folder, item_limits)) return false;
   if (!platform::PathExists(staged)) return false;
+  Sha256Check sha256(staged, item.sha256, require_sha256);  // beside the MD5 check
   if (StagedDigest(staged) != item.md5) return false;
   if (GetFileLength(staged) != item.size) return false;
+  if (!sha256.Passed()) return false;
   if (!IsFolderInside(InstallFolder(item), g_strAppDir)) return false;
   return InstallStaged(item, staged);
 }

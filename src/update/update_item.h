@@ -15,5 +15,7 @@
 // downloaded), or when a folder it writes into does not really lie in the
 // program folder (a symbolic link leads elsewhere). Plain files and the
 // executable replace a link at their target rather than writing through it.
+// With `require_sha256` (signed updates) the staged file must also match the
+// item's sha256 value, which an item without one never does.
 bool InstallItem(const ManifestItem& item, const std::wstring& staging_root,
-                 const DownloadLimits& limits);
+                 const DownloadLimits& limits, bool require_sha256);

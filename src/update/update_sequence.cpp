@@ -11,6 +11,7 @@
 #include "platform/ini.h"
 #include "update/file_utils.h"
 #include "update/manifest.h"
+#include "update/signed_manifest.h"
 #include "update/update_item.h"
 #include "update/update_thread.h"
 #include "update/versions.h"
@@ -29,10 +30,11 @@ std::wstring StagingRoot() { return ContentFolder() + L"/update/"; }
 
 // Every item in document order; stops at the first that fails. True only
 // when there was at least one item and all of them were installed.
-bool InstallItems(const UpdateManifest& manifest, const DownloadLimits& limits) {
+bool InstallItems(const UpdateManifest& manifest, const DownloadLimits& limits,
+                  bool require_sha256) {
   bool complete = false;
   for (const ManifestItem& item : manifest.items) {
-    complete = InstallItem(item, StagingRoot(), limits);
+    complete = InstallItem(item, StagingRoot(), limits, require_sha256);
     if (!complete) break;
   }
   return complete;
@@ -50,12 +52,19 @@ void RequestRestart() {
   if (window != nullptr) window->SendCancel();
 }
 
-UpdateOutcome ApplyManifest(const std::wstring& manifest_path, const DownloadLimits& limits) {
-  const std::optional<UpdateManifest> manifest = LoadManifest(manifest_path);
+// `sequence` is that of a signed manifest, none for an unsigned one.
+UpdateOutcome ApplyManifest(const std::optional<UpdateManifest>& manifest,
+                            const std::optional<std::string>& sequence,
+                            const DownloadLimits& limits) {
   if (!manifest) return UpdateOutcome::kUnreadableManifest;
   if (CompareVersions(g_strLastUpdate, manifest->version) != -1) return UpdateOutcome::kNotNewer;
-  if (!InstallItems(*manifest, limits)) return UpdateOutcome::kIncomplete;
+  if (!InstallItems(*manifest, limits, sequence.has_value())) return UpdateOutcome::kIncomplete;
   DeleteFolderTree(StagingRoot());
+  // The sequence goes first: should LastUpdate then fail, the next start
+  // finds the same sequence, which is accepted, and completes the update.
+  if (sequence && !RecordUpdateSequence(*sequence, g_strConfigPath)) {
+    return UpdateOutcome::kIncomplete;
+  }
   // Without the record every start would install the executable again and
   // restart once more, without end: the restart waits for a run that records.
   if (!platform::WritePrivateProfileString(L"Base", L"LastUpdate", manifest->version,
@@ -77,7 +86,18 @@ bool IsHttpsUrl(const std::wstring& url) {
   return true;
 }
 
-UpdateOutcome RunSequence(DownloadLimits limits) {
+// Signed updates act only on the manifest fetched in this run, and only when
+// its signature is accepted; the verified bytes are the ones parsed.
+UpdateOutcome ApplySignedManifest(bool fetched, const std::wstring& manifest_path,
+                                  const DownloadLimits& limits, const UpdateTrust& trust) {
+  if (!fetched) return UpdateOutcome::kNoManifest;  // a leftover was never verified
+  const std::optional<VerifiedManifest> verified = VerifyFetchedManifest(
+      manifest_path, g_strServerUrl + kManifestUrlPath, trust, g_strConfigPath, limits);
+  if (!verified) return UpdateOutcome::kRefusedManifest;
+  return ApplyManifest(ParseManifestFileBytes(verified->bytes), verified->sequence, limits);
+}
+
+UpdateOutcome RunSequence(DownloadLimits limits, const UpdateTrust& trust) {
   // Behind an https server, a plain http item or redirect would let the
   // network replace the manifest's files (and the executable).
   if (IsHttpsUrl(g_strServerUrl)) limits.https_only = true;
@@ -88,27 +108,30 @@ UpdateOutcome RunSequence(DownloadLimits limits) {
   DownloadLimits manifest_limits = limits;
   manifest_limits.max_bytes = kManifestMaxBytes;
   const std::wstring folder = ContentFolder() + platform::kPathSeparator;
-  DownloadFile(kManifestName, g_strServerUrl + kManifestUrlPath, folder, manifest_limits);
+  const bool fetched =
+      DownloadFile(kManifestName, g_strServerUrl + kManifestUrlPath, folder, manifest_limits);
   // The content folder is served to the pages: a manifest body that could not
   // be put in place must not stay there.
   platform::DeleteFileAt(folder + kManifestName + L".tmp");
-  // A manifest left by an interrupted earlier run is processed as well.
+  // Unsigned, a manifest left by an interrupted earlier run is processed as well.
   const std::wstring manifest_path = folder + kManifestName;
   if (!platform::PathExists(manifest_path)) return UpdateOutcome::kNoManifest;
-  const UpdateOutcome outcome = ApplyManifest(manifest_path, limits);
+  const UpdateOutcome outcome =
+      trust.require_signature ? ApplySignedManifest(fetched, manifest_path, limits, trust)
+                              : ApplyManifest(LoadManifest(manifest_path), std::nullopt, limits);
   platform::DeleteFileAt(manifest_path);
   return outcome;
 }
 
 }  // namespace
 
-UpdateOutcome RunUpdate(const DownloadLimits& limits) {
+UpdateOutcome RunUpdate(const DownloadLimits& limits, const UpdateTrust& trust) {
   try {
-    return RunSequence(limits);
+    return RunSequence(limits, trust);
   } catch (...) {
     // Out of memory or a library failure: the next start tries again.
     return UpdateOutcome::kIncomplete;
   }
 }
 
-void UpdateThread() { RunUpdate(DownloadLimits()); }
+void UpdateThread() { RunUpdate(DownloadLimits(), BuiltInUpdateTrust()); }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "update/downloader.h"
+#include "update/update_trust.h"
 
 // Largest manifest that is accepted; a longer one fails its download.
 inline constexpr std::int64_t kManifestMaxBytes = 4 * 1024 * 1024;
@@ -18,6 +19,7 @@ enum class UpdateOutcome {
   kNoConnection,        // the server could not be reached; nothing changed
   kNoManifest,          // no manifest was fetched and none was left over
   kUnreadableManifest,  // the manifest was unusable; it was deleted
+  kRefusedManifest,     // signed updates: the signature was missing or not accepted; deleted
   kNotNewer,            // LastUpdate is equal or newer; the manifest was deleted
   kIncomplete,          // no item, an item failed, or the version could not be recorded
   kCompleted,           // every item installed and LastUpdate written
@@ -25,8 +27,11 @@ enum class UpdateOutcome {
 
 // One pass of the sequence with the given transfer bounds (their max_bytes
 // is ignored: each download gets its own). When g_strServerUrl is https,
-// every request of the run is held to https. No exception escapes.
-UpdateOutcome RunUpdate(const DownloadLimits& limits = DownloadLimits());
+// every request of the run is held to https. With `trust.require_signature`
+// only a manifest fetched in this run whose signature is accepted is acted
+// on, its items must match their sha256 values, and its sequence is recorded
+// as UpdateSequence together with LastUpdate. No exception escapes.
+UpdateOutcome RunUpdate(const DownloadLimits& limits, const UpdateTrust& trust);
 
-// The thread procedure: RunUpdate with the program's bounds.
+// The thread procedure: RunUpdate with the program's bounds and built-in trust.
 void UpdateThread();

@@ -37,8 +37,11 @@ bool LoadXmlFile(TiXmlDocument* document, const std::string& fs_name) {
   std::ostringstream bytes;
   bytes << in.rdbuf();
   if (in.bad()) return false;
-  std::string text = bytes.str();
-  if (text.empty()) return false;
-  FoldLineEnds(&text);
-  return ParseXmlText(document, std::move(text));
+  return ParseXmlFileBytes(document, bytes.str());
+}
+
+bool ParseXmlFileBytes(TiXmlDocument* document, std::string bytes) {
+  if (bytes.empty()) return false;
+  FoldLineEnds(&bytes);
+  return ParseXmlText(document, std::move(bytes));
 }

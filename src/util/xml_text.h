@@ -12,6 +12,10 @@
 // Parses `text` as it stands. True when the document parsed without error.
 bool ParseXmlText(TiXmlDocument* document, std::string text);
 
+// Parses the bytes of an XML file as LoadXmlFile does once it has read them.
+// False when they are empty or do not parse.
+bool ParseXmlFileBytes(TiXmlDocument* document, std::string bytes);
+
 // Reads the file `fs_name` (UTF-8 file-system name) with the line ends that
 // TinyXML's own loader gives it (CR LF and a lone CR become LF) and parses it.
 // False when the file cannot be read, is empty or does not parse.

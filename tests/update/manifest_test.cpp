@@ -35,6 +35,17 @@ TEST(ManifestTest, SeventhAttributeIsIgnored) {
   EXPECT_EQ(manifest->items[0].kind, L"file");
 }
 
+TEST(ManifestTest, Sha256IsTheAttributeOfThatNameAfterTheSix) {
+  const auto manifest = ParseManifest(std::string("<u v=\"1\"><i ") + kSixAttributes +
+                                      " x=\"1\" sha256=\"ab\"/><i sha256=\"n\" b=\"X\" c=\"\" "
+                                      "d=\"1\" e=\"u\" f=\"file\"/></u>");
+  ASSERT_TRUE(manifest);
+  ASSERT_EQ(manifest->items.size(), 2u);
+  EXPECT_EQ(manifest->items[0].sha256, "ab");
+  EXPECT_EQ(manifest->items[1].file_name, L"n");
+  EXPECT_EQ(manifest->items[1].sha256, "");
+}
+
 TEST(ManifestTest, CommentsAndTextBetweenItemsAreNotItems) {
   const auto manifest = ParseManifest(std::string("<u v=\"1\">text<i ") + kSixAttributes +
                                       "/><!-- between -->more<i " + kSixAttributes + "/></u>");

@@ -46,6 +46,8 @@ TEST(PackManifestTest, WritesNameDigestSizeAndValuesInOrder) {
   EXPECT_EQ(item.url, L"http://h/a,b/课本.vkp");  // commas inside the URL stay
   EXPECT_EQ(item.kind, L"package");
   EXPECT_EQ(manifest->items[1].size, 0);
+  EXPECT_EQ(manifest->items[1].sha256,
+            "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");  // of no bytes
   EXPECT_EQ(manifest->items[1].folder, L"");
   // Non-ASCII text is stored in the code page, not in UTF-8.
   EXPECT_NE(update_test::ReadFile(out).find(WideToAnsi(L"教材/")), std::string::npos);
@@ -57,6 +59,20 @@ TEST(PackManifestTest, RefusesBadArgumentsAndUnreadableFiles) {
   EXPECT_EQ(RunManifest({"--out", out}), 2);                                   // no version
   EXPECT_EQ(RunManifest({"--version", "1", "--out", out, "just-a-path"}), 2);  // not an item
   EXPECT_EQ(RunManifest({"--version", "1", "--out", out, folder.path() + "/missing,,u,k"}), 1);
+  EXPECT_FALSE(update_test::Exists(out));
+  // Signing needs a key and a sequence, and fields the program can read.
+  const std::string key = folder.path() + "/encrypted.key";
+  WriteFile(key, "untrusted comment: x\nRWRTY0IyAAAA\n");
+  for (const auto& bad : std::vector<std::vector<std::string>>{
+           {"--sign", key},
+           {"--sequence", "3"},
+           {"--sign", key, "--sequence", "x3"},
+           {"--sign", key, "--sequence", "3", "--expires", "2030-01-01"}}) {
+    std::vector<std::string> args = {"--version", "1", "--out", out};
+    args.insert(args.end(), bad.begin(), bad.end());
+    EXPECT_EQ(RunManifest(args), 2) << bad[0];
+  }
+  EXPECT_EQ(RunManifest({"--version", "1", "--out", out, "--sign", key, "--sequence", "3"}), 1);
   EXPECT_FALSE(update_test::Exists(out));
 }
 

@@ -5,7 +5,10 @@
 
 #include "app/shared_values.h"
 #include "pack_commands.h"
+#include "pack_sign.h"
 #include "platform/ini.h"
+#include "update/minisign_sign.h"
+#include "update/signed_manifest.h"
 #include "update/update_sequence.h"
 #include "update/update_thread.h"
 #include "util/text.h"
@@ -16,17 +19,53 @@ namespace update_test {
 
 TempFolder* UpdateFixture::www_ = nullptr;
 NginxServer* UpdateFixture::nginx_ = nullptr;
+TempFolder* UpdateFixture::keys_ = nullptr;
+
+namespace {
+
+constexpr int kTestKeys = 3;
+
+}  // namespace
+
+int RunPack(std::vector<std::string> args, int (*command)(int, char**)) {
+  std::vector<char*> argv;
+  for (std::string& arg : args) argv.push_back(arg.data());
+  return command(static_cast<int>(argv.size()), argv.data());
+}
 
 void UpdateFixture::SetUpTestSuite() {
   www_ = new TempFolder();
   nginx_ = new NginxServer({www_->path()});
+  keys_ = new TempFolder();
+  for (int key = 0; key < kTestKeys; ++key) {
+    ASSERT_EQ(RunPack({"keygen", keys_->path() + "/" + std::to_string(key)}, &RunKeygenCommand), 0);
+  }
 }
 
 void UpdateFixture::TearDownTestSuite() {
   delete nginx_;
   delete www_;
+  delete keys_;
   nginx_ = nullptr;
   www_ = nullptr;
+  keys_ = nullptr;
+}
+
+std::string UpdateFixture::SecretKeyPath(int key) {
+  return keys_->path() + "/" + std::to_string(key) + "/" + kSecretKeyFileName;
+}
+
+std::string UpdateFixture::PublicKeyPath(int key) {
+  return keys_->path() + "/" + std::to_string(key) + "/" + kPublicKeyFileName;
+}
+
+UpdateTrust UpdateFixture::TrustedKeys() {
+  UpdateTrust trust;
+  trust.require_signature = true;
+  for (int key = 0; key < 2; ++key) {
+    trust.keys.push_back(ParseMinisignPublicKeyFile(ReadFile(PublicKeyPath(key))).value());
+  }
+  return trust;
 }
 
 void UpdateFixture::SetUp() {
@@ -49,9 +88,11 @@ void UpdateFixture::SetUp() {
 
 void UpdateFixture::TearDown() { g_hMainWnd = nullptr; }
 
-void UpdateFixture::Publish(const std::string& version, const std::vector<PublishedItem>& items) {
+void UpdateFixture::Publish(const std::string& version, const std::vector<PublishedItem>& items,
+                            const std::vector<std::string>& extra) {
   std::vector<std::string> args = {"manifest", "--version", version, "--out",
                                    www() + kManifestUrlPath};
+  args.insert(args.end(), extra.begin(), extra.end());
   for (const PublishedItem& item : items) {
     const std::string local = root_.path() + "/publish/" + item.name;
     WriteFile(local, item.bytes);
@@ -60,9 +101,26 @@ void UpdateFixture::Publish(const std::string& version, const std::vector<Publis
     args.push_back(local + "," + item.folder + "," + url + "," + item.kind);
   }
   fs::create_directories(fs::path(www() + kManifestUrlPath).parent_path());
-  std::vector<char*> argv;
-  for (std::string& arg : args) argv.push_back(arg.data());
-  ASSERT_EQ(RunManifestCommand(static_cast<int>(argv.size()), argv.data()), 0);
+  fs::remove(SignaturePath());
+  ASSERT_EQ(RunPack(args, &RunManifestCommand), 0);
+}
+
+void UpdateFixture::PublishSigned(const std::string& version,
+                                  const std::vector<PublishedItem>& items,
+                                  const std::string& sequence, int key,
+                                  const std::string& expires) {
+  std::vector<std::string> extra = {"--sign", SecretKeyPath(key), "--sequence", sequence};
+  if (!expires.empty()) extra.insert(extra.end(), {"--expires", expires});
+  Publish(version, items, extra);
+}
+
+void UpdateFixture::ResignManifest(const std::string& trusted_comment, bool prehash) {
+  const auto key = ParseMinisignSecretKeyFile(ReadFile(SecretKeyPath(0)));
+  ASSERT_TRUE(key);
+  const auto signature =
+      SignMinisign(ReadFile(www() + kManifestUrlPath), *key, trusted_comment, prehash);
+  ASSERT_TRUE(signature);
+  WriteFile(SignaturePath(), *signature);
 }
 
 void UpdateFixture::PublishManifestText(const std::string& text) {
@@ -85,6 +143,11 @@ void UpdateFixture::RestartProgram() {
 std::string UpdateFixture::RecordedVersion() const {
   return WideToFsName(
       platform::GetPrivateProfileString(L"BASE", L"LastUpdate", L"<none>", g_strConfigPath));
+}
+
+std::string UpdateFixture::RecordedSequence() const {
+  return WideToFsName(
+      platform::GetPrivateProfileString(L"Base", kUpdateSequenceKey, L"<none>", g_strConfigPath));
 }
 
 DownloadLimits UpdateFixture::ShortLimits() {

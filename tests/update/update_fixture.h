@@ -11,6 +11,7 @@
 #include "update/downloader.h"
 #include "update/test_servers.h"
 #include "update/test_support.h"
+#include "update/update_trust.h"
 
 namespace update_test {
 
@@ -25,6 +26,9 @@ struct PublishedItem {
   std::string url = "";  // URL; empty: the file on the nginx server under /files/
 };
 
+// Runs a command of quillory-pack in this process; its exit code.
+int RunPack(std::vector<std::string> args, int (*command)(int, char**));
+
 class UpdateFixture : public testing::Test {
  protected:
   static void SetUpTestSuite();
@@ -32,8 +36,22 @@ class UpdateFixture : public testing::Test {
   void SetUp() override;
   void TearDown() override;
 
-  // Writes the items' files and their manifest onto the server.
-  void Publish(const std::string& version, const std::vector<PublishedItem>& items);
+  // Writes the items' files and their manifest onto the server; `extra`
+  // arguments go to `quillory-pack manifest` (such as --sign).
+  void Publish(const std::string& version, const std::vector<PublishedItem>& items,
+               const std::vector<std::string>& extra = {});
+  // Publishes and signs with test key `key` (TrustedKeys() holds keys 0 and
+  // 1, key 2 is known to no one) and this trusted comment's fields.
+  void PublishSigned(const std::string& version, const std::vector<PublishedItem>& items,
+                     const std::string& sequence, int key = 0, const std::string& expires = "");
+  // Signs the published manifest again, as it now is, with test key 0.
+  void ResignManifest(const std::string& trusted_comment, bool prehash = true);
+  static std::string SecretKeyPath(int key);
+  static std::string PublicKeyPath(int key);
+  static UpdateTrust TrustedKeys();
+  std::string SignaturePath() const { return www() + kManifestUrlPath + ".minisig"; }
+  // UpdateSequence in config.ini, "<none>" when missing.
+  std::string RecordedSequence() const;
   // Publishes a manifest text as it is.
   void PublishManifestText(const std::string& text);
   // Replaces text inside the published manifest.
@@ -53,6 +71,7 @@ class UpdateFixture : public testing::Test {
 
   static TempFolder* www_;
   static NginxServer* nginx_;
+  static TempFolder* keys_;
   TempFolder root_;
   std::string app_;
   std::string data_dir_ = "Data";

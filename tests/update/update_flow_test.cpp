@@ -25,7 +25,7 @@ std::string ZipOf(const std::map<std::string, std::string>& entries, const std::
 
 class UpdateFlowTest : public update_test::UpdateFixture {
  protected:
-  UpdateOutcome Run() { return RunUpdate(ShortLimits()); }
+  UpdateOutcome Run() { return RunUpdate(ShortLimits(), UpdateTrust()); }
   PublishedItem Package() {
     return {"lesson.vkp",
             ZipOf({{"000001/page.html", "<p>lesson</p>"}, {"000001/img/a.png", "png"}},
@@ -306,7 +306,7 @@ TEST_P(HttpsServerTest, ItemThatLeavesHttpsFails) {
   DownloadLimits limits = ShortLimits();
   limits.trusted_certificates = FsNameToWide(tls.CertificateFile());
   // Incomplete, not kNoConnection: the manifest itself did come over https.
-  EXPECT_EQ(RunUpdate(limits), UpdateOutcome::kIncomplete);
+  EXPECT_EQ(RunUpdate(limits, UpdateTrust()), UpdateOutcome::kIncomplete);
   EXPECT_FALSE(Exists(app() + "n.txt"));
 }
 

@@ -18,10 +18,11 @@ using update_test::ReadFile;
 class UpdateProcessTest : public update_test::UpdateFixture {
  protected:
   // Runs quillory-update-run against `server_url`; its standard output.
-  std::string RunChild(const std::string& server_url) {
+  std::string RunChild(const std::string& server_url, std::vector<std::string> keys = {}) {
     setenv("QUILLORY_UPDATE_SERVER", server_url.c_str(), 1);
     const std::string out = root_.path() + "/child.out";
-    EXPECT_EQ(update_test::RunProcess({QUILLORY_UPDATE_RUN, app()}, out), 0);
+    keys.insert(keys.begin(), {QUILLORY_UPDATE_RUN, app()});
+    EXPECT_EQ(update_test::RunProcess(keys, out), 0);
     return ReadFile(out);
   }
 };
@@ -76,6 +77,19 @@ TEST_F(UpdateProcessTest, WithoutANewExecutableNoHookRuns) {
   Publish("2.0.0.0", {{"n.txt", "n", "", "file"}});
   EXPECT_EQ(RunChild(ServerUrl()), "outcome completed\n");
   EXPECT_FALSE(Exists(app() + "swap-started"));
+}
+
+TEST_F(UpdateProcessTest, WithKeysOnlyASignedExecutableIsInstalled) {
+  const std::vector<std::string> keys = {"--key", PublicKeyPath(0)};
+  PublishSigned("2.0.0.0", {{"quillory", "#!/bin/sh\n", "", "main"}}, "1", /*key=*/2);
+  EXPECT_EQ(RunChild(ServerUrl(), keys), "outcome refused-manifest\n");
+  EXPECT_FALSE(Exists(app() + "quillory_"));
+  PublishSigned("2.0.0.0", {{"quillory", "#!/bin/sh\n", "", "main"}}, "1", /*key=*/0);
+  EXPECT_EQ(RunChild(ServerUrl(), keys),
+            "box|程序更新需要重新启动！|Quillory - 更新升级\n"
+            "cancel\n"
+            "outcome completed\n");
+  EXPECT_TRUE(Exists(app() + "swap-started"));
 }
 
 }  // namespace
