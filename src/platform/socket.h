@@ -38,16 +38,20 @@ struct LoopbackListeners {
 bool ListenOnLoopback(LoopbackListeners* listeners);
 
 enum class AcceptStatus {
-  kAccepted,     // `connection` and `peer_is_local` are set
-  kRetry,        // a transient failure (interrupted, connection reset in the queue): try again
-  kBackOff,      // out of descriptors or memory: try again after a pause
-  kNotListening  // a handle no longer listens (shut down or closed)
+  kAccepted,      // `connection` and `peer_is_local` are set
+  kRetry,         // a transient failure (interrupted, connection reset in the queue): try again
+  kBackOff,       // out of descriptors or memory: try again after a pause
+  kNotListening,  // a handle no longer listens (shut down or closed)
+  kNoneQueued     // only without waiting: no connection was queued
 };
-// Waits until one of `count` listening sockets (see ListenOnLoopback) has a
-// connection and accepts it. `peer_is_local` is true when the peer's address
-// is exactly 127.0.0.1 or ::1.
+enum class AcceptWait { kUntilConnection, kNever };
+// Accepts a connection queued on one of `count` listening sockets (see
+// ListenOnLoopback); with kUntilConnection it waits for one when none is
+// queued. `peer_is_local` is true when the peer's address is exactly
+// 127.0.0.1 or ::1.
 AcceptStatus AcceptConnection(const SocketHandle* listeners, std::size_t count,
-                              SocketHandle* connection, bool* peer_is_local);
+                              SocketHandle* connection, bool* peer_is_local,
+                              AcceptWait wait = AcceptWait::kUntilConnection);
 
 // Stops a listener: a thread waiting in AcceptConnection on it returns
 // kNotListening, and new connection attempts are refused. The handle stays
@@ -57,6 +61,7 @@ void CloseSocket(SocketHandle socket);
 
 // Bounds every later receive and send on the socket: a call that makes no
 // progress for `milliseconds` fails. False when the option cannot be set.
+// Set on a listener, it bounds the connections accepted from it afterwards.
 bool SetSocketTimeouts(SocketHandle socket, int milliseconds);
 
 // One send of up to `count` bytes. With `more`, the bytes may wait for the

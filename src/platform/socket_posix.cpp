@@ -2,6 +2,7 @@
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/sendfile.h>
@@ -10,7 +11,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <limits>
 
@@ -50,10 +50,20 @@ AcceptStatus ClassifyAcceptFailure(int error) {
 // A port that is free on 127.0.0.1 may be taken on [::1]; a new port is
 // tried this many times.
 constexpr int kPortAttempts = 8;
+// A connection that sends nothing is still queued after about this long.
+constexpr int kDeferAcceptSeconds = 1;
 
 // Makes a non-blocking listening socket of `family`; -1 with errno on failure.
 int NewListeningSocket(int family) {
-  return AvoidHandleZero(socket(family, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+  int fd = AvoidHandleZero(socket(family, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+  if (fd < 0) return -1;
+  // A connection is queued only once its first bytes are there, so the
+  // thread that takes it reads the request without waiting for it, and a
+  // client that connects and says nothing holds no thread for the first
+  // seconds. Only speed depends on it; where it cannot be set, all works.
+  int seconds = kDeferAcceptSeconds;
+  setsockopt(fd, IPPROTO_TCP, TCP_DEFER_ACCEPT, &seconds, sizeof seconds);
+  return fd;
 }
 
 // Listens on 127.0.0.1 at a port that the system picks; -1 on failure.
@@ -121,27 +131,44 @@ bool IsLocalPeer(const sockaddr_storage& peer) {
   return false;
 }
 
-// Waits until a listener has a connection queued (or no longer listens) and
-// names it in `ready`; kAccepted then means only that one is ready. The search starts at a
-// different listener each time, so a busy one cannot starve the other.
-AcceptStatus WaitForReadyListener(const SocketHandle* listeners, std::size_t count, int* ready) {
-  static std::atomic<unsigned> s_rotation{0};
+// Waits until a listener has a connection queued or no longer listens:
+// kRetry means "look at the queues again".
+AcceptStatus WaitForListeners(const SocketHandle* listeners, std::size_t count) {
   pollfd waits[2];
-  if (count == 0 || count > 2) return AcceptStatus::kNotListening;
   for (std::size_t i = 0; i < count; ++i) waits[i] = pollfd{listeners[i], POLLIN, 0};
   if (poll(waits, static_cast<nfds_t>(count), -1) < 0) {
     return errno == EINTR ? AcceptStatus::kRetry : AcceptStatus::kBackOff;
   }
-  const std::size_t first = s_rotation.fetch_add(1, std::memory_order_relaxed) % count;
-  for (std::size_t k = 0; k < count; ++k) {
-    const pollfd& wait = waits[(first + k) % count];
-    if (wait.revents & POLLNVAL) return AcceptStatus::kNotListening;
-    if (wait.revents != 0) {
-      *ready = wait.fd;
-      return AcceptStatus::kAccepted;
-    }
+  for (std::size_t i = 0; i < count; ++i) {
+    if (waits[i].revents & POLLNVAL) return AcceptStatus::kNotListening;
   }
   return AcceptStatus::kRetry;
+}
+
+// Accepts a connection queued on one of the listeners without waiting. It
+// looks first where this thread's last connection came from, so that a busy
+// server mostly needs one call, but every few calls first at the other
+// listener, so that a busy one cannot starve the other.
+AcceptStatus AcceptQueued(const SocketHandle* listeners, std::size_t count,
+                          SocketHandle* connection, bool* peer_is_local) {
+  thread_local unsigned calls = 0;
+  thread_local std::size_t preferred = 0;
+  const std::size_t first = ++calls % 8 == 0 ? preferred + 1 : preferred;
+  for (std::size_t k = 0; k < count; ++k) {
+    const std::size_t index = (first + k) % count;
+    sockaddr_storage peer{};
+    socklen_t length = sizeof peer;
+    int fd = accept4(listeners[index], reinterpret_cast<sockaddr*>(&peer), &length, SOCK_CLOEXEC);
+    if (fd < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) continue;
+    if (fd < 0) return ClassifyAcceptFailure(errno);
+    fd = AvoidHandleZero(fd);
+    if (fd < 0) return AcceptStatus::kBackOff;
+    preferred = index;
+    *connection = fd;
+    *peer_is_local = IsLocalPeer(peer);
+    return AcceptStatus::kAccepted;
+  }
+  return AcceptStatus::kNoneQueued;
 }
 
 // The socket's receive time-out in milliseconds; a very large value when it
@@ -185,19 +212,14 @@ bool ListenOnLoopback(LoopbackListeners* listeners) {
 }
 
 AcceptStatus AcceptConnection(const SocketHandle* listeners, std::size_t count,
-                              SocketHandle* connection, bool* peer_is_local) {
-  int listener = -1;
-  AcceptStatus waited = WaitForReadyListener(listeners, count, &listener);
-  if (waited != AcceptStatus::kAccepted) return waited;
-  sockaddr_storage peer{};
-  socklen_t length = sizeof peer;
-  int fd = accept4(listener, reinterpret_cast<sockaddr*>(&peer), &length, SOCK_CLOEXEC);
-  if (fd < 0) return ClassifyAcceptFailure(errno);
-  fd = AvoidHandleZero(fd);
-  if (fd < 0) return AcceptStatus::kBackOff;
-  *connection = fd;
-  *peer_is_local = IsLocalPeer(peer);
-  return AcceptStatus::kAccepted;
+                              SocketHandle* connection, bool* peer_is_local, AcceptWait wait) {
+  if (count == 0 || count > 2) return AcceptStatus::kNotListening;
+  for (;;) {
+    AcceptStatus status = AcceptQueued(listeners, count, connection, peer_is_local);
+    if (status != AcceptStatus::kNoneQueued || wait == AcceptWait::kNever) return status;
+    status = WaitForListeners(listeners, count);
+    if (status != AcceptStatus::kRetry) return status;
+  }
 }
 
 void ShutdownListener(SocketHandle listener) { shutdown(listener, SHUT_RDWR); }

@@ -1,7 +1,9 @@
-// The listener's chain of connection threads: exactly one thread waits for
-// the next connection; as soon as it has one it starts its successor and
-// serves the connection itself. Server-internal; StartServer and StopServer
-// (server.h) drive it.
+// The listener's connection threads. A few threads wait for the next
+// connection at once; the one that takes it serves it itself, and when it
+// was the last one waiting, a new thread starts waiting first. A thread that
+// has served its connection takes the next one already queued, or waits
+// again, or ends when enough threads wait. Server-internal; StartServer and
+// StopServer (server.h) drive it.
 #pragma once
 
 #include <atomic>
@@ -10,12 +12,12 @@
 
 #include "platform/thread_start.h"
 
-// 1 while the chain of connection threads is alive, 0 otherwise. Written by
-// StartServer, StopServer and the thread that ends the chain; read by anyone.
+// 1 while the server accepts connections, 0 otherwise. Written by
+// StartServer, StopServer and the threads that leave when it stops; read by anyone.
 extern std::atomic<int> g_bAccepting;
 
 // Procedure of every connection thread. `chain` is the server's shared state,
-// passed on unchanged to the next thread. Returns 0.
+// passed on unchanged to the threads it starts. Returns 0.
 unsigned ConnectionThreadProc(void* chain);
 
 // Stack of a connection thread: enough for the handling, small enough that a
@@ -35,6 +37,11 @@ using ThreadStarter = bool (*)(platform::ThreadProc, void*, std::size_t);
 // Connections accepted and accept calls that failed, since the process started.
 std::uint64_t AcceptedCount();
 std::uint64_t AcceptFailureCount();
+// Threads of the running server that wait for a connection (0 without one).
+int WaitingThreadCount();
+// Threads that still could touch the listeners when the last StopServer
+// closed them (it waits for every one to leave).
+int ThreadsLeftAtLastStop();
 // Replaces the idle time-out of connections accepted from now on.
 void SetIdleTimeoutMs(int milliseconds);
 // Replaces the header deadline of connections accepted from now on.

@@ -93,6 +93,28 @@ TEST_F(ChainTest, FinishesAConnectionAcceptedBeforeStopAndAcceptsNoneAfter) {
   EXPECT_EQ(StopServer(), 0);  // a second stop only clears the flag
 }
 
+TEST_F(ChainTest, AFewThreadsWaitBesideTheServedOnesAndAllLeaveAtStop) {
+  std::uint64_t accepted = server_testing::AcceptedCount();
+  std::vector<std::unique_ptr<test::LoopbackClient>> clients;
+  for (int i = 0; i < 6; ++i) {
+    clients.push_back(std::make_unique<test::LoopbackClient>(port()));
+    ASSERT_TRUE(clients.back()->Send("GET /000000/page.html HTTP/1.1\r\n"));
+  }
+  ASSERT_TRUE(test::WaitFor([&] { return server_testing::AcceptedCount() == accepted + 6; }));
+  // Six connections in the middle of their requests, each on its thread, and
+  // one more thread waits, so that a seventh would not wait for them.
+  EXPECT_EQ(server_testing::WaitingThreadCount(), 1);
+  for (auto& client : clients) ASSERT_TRUE(client->Send("Host: 127.0.0.1\r\n\r\n"));
+  for (auto& client : clients) EXPECT_EQ(BodyOf(client->ReadAll()), "page body");
+  // Threads that are done wait again, but only a few; the rest end.
+  ASSERT_TRUE(test::WaitFor([] { return server_testing::WaitingThreadCount() == 2; }));
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  EXPECT_EQ(server_testing::WaitingThreadCount(), 2);
+  EXPECT_EQ(StopServer(), 0);
+  EXPECT_EQ(server_testing::ThreadsLeftAtLastStop(), 0);
+  EXPECT_FALSE(test::LoopbackClient(port()).connected());
+}
+
 TEST_F(ChainTest, ClosesAConnectionThatStaysSilent) {
   server_testing::SetIdleTimeoutMs(100);
   test::LoopbackClient silent(port());
