@@ -1,0 +1,174 @@
+// Unpacking an archive's entries on two threads, committed in order.
+#include "util/zip_walk.h"
+
+#include <condition_variable>
+#include <mutex>
+#include <optional>
+#include <system_error>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "platform/fs.h"
+#include "util/zip_commit.h"
+#include "util/zip_data.h"
+#include "util/zip_entry.h"
+#include "util/zip_names.h"
+
+namespace {
+
+// One entry taken by a worker: everything it needs to unpack it without
+// touching minizip.
+struct Claim {
+  std::uint64_t index = 0;
+  EntryData data;
+  std::wstring folder;  // holds the file; ends in a separator
+  std::wstring path;    // empty for a folder entry
+  platform::LocalTime time;
+};
+
+// Where the entry's data starts, from its local header, which minizip
+// checks against the central directory's record.
+std::optional<EntryData> LocateData(unzFile archive, const unz_file_info64& raw) {
+  if (unzOpenCurrentFile(archive) != UNZ_OK) return std::nullopt;
+  ZPOS64_T start = unzGetCurrentFileZStreamPos64(archive);
+  if (unzCloseCurrentFile(archive) != UNZ_OK || start == 0) return std::nullopt;
+  EntryData data;
+  data.offset = start;
+  data.compressed_size = raw.compressed_size;
+  data.uncompressed_size = raw.uncompressed_size;
+  data.crc = static_cast<std::uint32_t>(raw.crc);
+  data.deflated = IsDeflated(raw);
+  return data;
+}
+
+class Walk {
+ public:
+  Walk(unzFile archive, std::uint64_t count, const std::wstring& target,
+       const platform::ArchiveFile& file)
+      : m_archive(archive), m_count(count), m_target(target), m_file(file) {}
+
+  // One worker's loop: takes entries and unpacks them until none is left
+  // or one failed.
+  void Work() noexcept;
+  // After every worker returned: true when every entry was committed;
+  // otherwise takes back the folders of entries after the failure.
+  bool Finish();
+
+ private:
+  std::optional<Claim> TakeNext();
+  bool TakeEntry(std::uint64_t index, Claim& claim);
+  PendingEntry Unpack(const Claim& claim, EntryDecoder& decoder) const;
+
+  unzFile m_archive;
+  const std::uint64_t m_count;
+  const std::wstring& m_target;
+  const platform::ArchiveFile& m_file;
+
+  std::mutex m_mutex;  // guards minizip's cursor and everything below
+  std::condition_variable m_turn;
+  std::uint64_t m_next = 0;  // the entry to take next
+  OrderedCommits m_commits;
+  FolderCache m_folders;
+};
+
+void Walk::Work() noexcept {
+  EntryDecoder decoder;
+  while (std::optional<Claim> claim = TakeNext()) {
+    PendingEntry entry;
+    try {
+      entry = Unpack(*claim, decoder);
+    } catch (...) {
+      entry = PendingEntry{};  // out of memory: the entry fails
+    }
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_commits.Done(claim->index, std::move(entry));
+    m_turn.notify_all();
+  }
+}
+
+bool Walk::Finish() {
+  std::uint64_t failed = m_commits.FirstFailure();
+  if (failed == OrderedCommits::kNoFailure) return m_commits.Committed() == m_count;
+  m_folders.RemoveMadeAfter(failed);
+  return false;
+}
+
+std::optional<Claim> Walk::TakeNext() {
+  std::unique_lock<std::mutex> lock(m_mutex);
+  for (;;) {
+    // Bounds the temporary files and memory in flight when one large entry
+    // holds up the commits behind it.
+    m_turn.wait(lock, [this] {
+      return m_next >= m_count || m_next < m_commits.Committed() + OrderedCommits::kWindow ||
+             m_commits.FirstFailure() != OrderedCommits::kNoFailure;
+    });
+    if (m_next >= m_count || m_commits.FirstFailure() != OrderedCommits::kNoFailure) {
+      return std::nullopt;
+    }
+    Claim claim;
+    claim.index = m_next++;
+    bool taken = false;
+    try {
+      taken = TakeEntry(claim.index, claim);
+    } catch (...) {
+      // Out of memory while building paths: the entry fails.
+    }
+    if (!taken) {
+      m_commits.Fail(claim.index);
+      m_turn.notify_all();
+      return std::nullopt;
+    }
+    if (!claim.path.empty()) return claim;
+    // A folder entry is complete once its folder is there.
+    m_commits.Done(claim.index, PendingEntry{true, nullptr, {}});
+    m_turn.notify_all();
+  }
+}
+
+bool Walk::TakeEntry(std::uint64_t index, Claim& claim) {
+  if (index > 0 && unzGoToNextFile(m_archive) != UNZ_OK) return false;
+  std::optional<EntryInfo> info = ReadEntryInfo(m_archive);
+  if (!info || !IsSupportedEntry(info->raw)) return false;
+  std::optional<EntryData> data = LocateData(m_archive, info->raw);
+  if (!data) return false;
+  std::vector<std::wstring> levels = SplitEntryName(info->name);
+  std::optional<std::wstring> folder = CreateFolders(m_target, levels, index, m_folders);
+  if (!folder) return false;
+  // A folder entry counts as unpacked only when its folder is there.
+  if (levels.back().empty()) return platform::IsDirectory(*folder);
+  claim.data = *data;
+  claim.path = *folder + levels.back();
+  claim.folder = std::move(*folder);
+  claim.time = EntryTime(info->raw.tmu_date);
+  return true;
+}
+
+// Writes the entry to a temporary file beside its place; the commit renames
+// it only once its turn comes, so a failure never leaves a cut-short file
+// at the entry's path.
+PendingEntry Walk::Unpack(const Claim& claim, EntryDecoder& decoder) const {
+  PendingEntry entry;
+  entry.writer = std::make_unique<platform::FileWriter>();
+  entry.ok = entry.writer->Create(claim.folder) && decoder.Decode(m_file, claim.data, *entry.writer);
+  // A time the platform cannot represent leaves the file's own time.
+  if (entry.ok) entry.writer->SetTimes(claim.time);
+  entry.path = claim.path;
+  return entry;
+}
+
+}  // namespace
+
+bool UnpackEntries(unzFile archive, std::uint64_t count, const std::wstring& target,
+                   const platform::ArchiveFile& file) {
+  Walk walk(archive, count, target, file);
+  std::thread helper;
+  try {
+    helper = std::thread([&walk] { walk.Work(); });
+  } catch (const std::system_error&) {
+    // No second thread: this one unpacks every entry.
+  }
+  walk.Work();
+  if (helper.joinable()) helper.join();
+  return walk.Finish();
+}
