@@ -150,7 +150,8 @@ bool Walk::TakeEntry(std::uint64_t index, Claim& claim) {
 PendingEntry Walk::Unpack(const Claim& claim, EntryDecoder& decoder) const {
   PendingEntry entry;
   entry.writer = std::make_unique<platform::FileWriter>();
-  entry.ok = entry.writer->Create(claim.folder) && decoder.Decode(m_file, claim.data, *entry.writer);
+  entry.ok =
+      entry.writer->Create(claim.folder) && decoder.Decode(m_file, claim.data, *entry.writer);
   // A time the platform cannot represent leaves the file's own time.
   if (entry.ok) entry.writer->SetTimes(claim.time);
   entry.path = claim.path;
