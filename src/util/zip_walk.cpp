@@ -57,7 +57,9 @@ class Walk {
 
  private:
   std::optional<Claim> TakeNext();
+  bool WaitForTurn(std::uint64_t index);
   bool TakeEntry(std::uint64_t index, Claim& claim);
+  void Done(std::uint64_t index, PendingEntry entry);
   PendingEntry Unpack(const Claim& claim, EntryDecoder& decoder) const;
 
   unzFile m_archive;
@@ -65,11 +67,15 @@ class Walk {
   const std::wstring& m_target;
   const platform::ArchiveFile& m_file;
 
-  std::mutex m_mutex;  // guards minizip's cursor and everything below
-  std::condition_variable m_turn;
+  // Taking entries and committing them have locks of their own, so that a
+  // worker making an entry's folders never holds up the other's commit.
+  // When both are held, m_take_mutex is taken first.
+  std::mutex m_take_mutex;   // guards minizip's cursor, m_next and m_folders
   std::uint64_t m_next = 0;  // the entry to take next
-  OrderedCommits m_commits;
   FolderCache m_folders;
+  std::mutex m_commit_mutex;  // guards m_commits
+  std::condition_variable m_committed;
+  OrderedCommits m_commits;
 };
 
 void Walk::Work() noexcept {
@@ -81,9 +87,7 @@ void Walk::Work() noexcept {
     } catch (...) {
       entry = PendingEntry{};  // out of memory: the entry fails
     }
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_commits.Done(claim->index, std::move(entry));
-    m_turn.notify_all();
+    Done(claim->index, std::move(entry));
   }
 }
 
@@ -95,17 +99,8 @@ bool Walk::Finish() {
 }
 
 std::optional<Claim> Walk::TakeNext() {
-  std::unique_lock<std::mutex> lock(m_mutex);
-  for (;;) {
-    // Bounds the temporary files and memory in flight when one large entry
-    // holds up the commits behind it.
-    m_turn.wait(lock, [this] {
-      return m_next >= m_count || m_next < m_commits.Committed() + OrderedCommits::kWindow ||
-             m_commits.FirstFailure() != OrderedCommits::kNoFailure;
-    });
-    if (m_next >= m_count || m_commits.FirstFailure() != OrderedCommits::kNoFailure) {
-      return std::nullopt;
-    }
+  std::lock_guard<std::mutex> lock(m_take_mutex);
+  while (m_next < m_count && WaitForTurn(m_next)) {
     Claim claim;
     claim.index = m_next++;
     bool taken = false;
@@ -115,15 +110,33 @@ std::optional<Claim> Walk::TakeNext() {
       // Out of memory while building paths: the entry fails.
     }
     if (!taken) {
-      m_commits.Fail(claim.index);
-      m_turn.notify_all();
+      Done(claim.index, PendingEntry{});
       return std::nullopt;
     }
     if (!claim.path.empty()) return claim;
     // A folder entry is complete once its folder is there.
-    m_commits.Done(claim.index, PendingEntry{true, nullptr, {}});
-    m_turn.notify_all();
+    Done(claim.index, PendingEntry{true, nullptr, {}});
   }
+  return std::nullopt;
+}
+
+// Waits until entry `index` is within the window of entries in flight,
+// which bounds the temporary files and memory when one large entry holds
+// up the commits behind it. False once an entry failed: nothing after it
+// is worth taking.
+bool Walk::WaitForTurn(std::uint64_t index) {
+  std::unique_lock<std::mutex> lock(m_commit_mutex);
+  m_committed.wait(lock, [this, index] {
+    return index < m_commits.Committed() + OrderedCommits::kWindow ||
+           m_commits.FirstFailure() != OrderedCommits::kNoFailure;
+  });
+  return m_commits.FirstFailure() == OrderedCommits::kNoFailure;
+}
+
+void Walk::Done(std::uint64_t index, PendingEntry entry) {
+  std::lock_guard<std::mutex> lock(m_commit_mutex);
+  m_commits.Done(index, std::move(entry));
+  m_committed.notify_all();
 }
 
 bool Walk::TakeEntry(std::uint64_t index, Claim& claim) {
