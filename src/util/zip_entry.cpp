@@ -1,6 +1,8 @@
 // One entry of an open zip archive: record, name checks and folders.
 #include "util/zip_entry.h"
 
+#include <algorithm>
+
 #include "platform/fs.h"
 #include "util/relative_name.h"
 #include "util/zip_names.h"
@@ -14,21 +16,44 @@ constexpr unsigned long kStoredMethod = 0;
 }  // namespace
 
 bool FolderCache::Create(const std::wstring& path, std::uint64_t entry) {
-  if (m_seen.count(path) != 0) return true;
+  if (IsKnown(path, entry)) return true;
+  // The system calls run outside the lock. Two entries may ask for the same
+  // new folder at once: one makes it, the other finds it there.
   // A folder just made is our own; one that was there already is checked
   // once, without following a link that may stand in its place.
   bool made = platform::CreateFolder(path);
   if (!made && !platform::IsPlainFolder(path)) return false;
-  m_seen.insert(path);
-  if (made) m_made.emplace_back(entry, path);
+  Remember(path, entry, made);
   return true;
 }
 
+bool FolderCache::IsKnown(const std::wstring& path, std::uint64_t entry) {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  auto it = m_folders.find(path);
+  if (it == m_folders.end()) return false;
+  it->second.first_entry = std::min(it->second.first_entry, entry);
+  return true;
+}
+
+void FolderCache::Remember(const std::wstring& path, std::uint64_t entry, bool made) {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  auto [it, inserted] = m_folders.try_emplace(path, Folder{entry, made});
+  if (!inserted) {
+    it->second.first_entry = std::min(it->second.first_entry, entry);
+    it->second.made = it->second.made || made;
+  }
+  if (made) m_made.push_back(path);
+}
+
 void FolderCache::RemoveMadeAfter(std::uint64_t entry) {
-  // A folder is made after the one that holds it, so going backwards takes
-  // the deepest first. One that holds anything else stays.
-  for (auto it = m_made.rbegin(); it != m_made.rend(); ++it) {
-    if (it->first > entry && platform::RemoveFolder(it->second)) m_seen.erase(it->second);
+  std::lock_guard<std::mutex> lock(m_mutex);
+  // A folder's path is longer than its parent's: longest first takes the
+  // deepest first, whichever thread made which. One that holds anything
+  // else stays.
+  std::sort(m_made.begin(), m_made.end(),
+            [](const std::wstring& a, const std::wstring& b) { return a.size() > b.size(); });
+  for (const std::wstring& path : m_made) {
+    if (m_folders.find(path)->second.first_entry > entry) platform::RemoveFolder(path);
   }
 }
 

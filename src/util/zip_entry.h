@@ -6,9 +6,10 @@
 #include <minizip/unzip.h>
 
 #include <cstdint>
+#include <mutex>
 #include <optional>
 #include <string>
-#include <unordered_set>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -37,9 +38,9 @@ platform::LocalTime EntryTime(const tm_unz& date);
 
 // Folders already created (or found) during one archive's walk, so that the
 // entries of a folder do not ask the file system for it again and again.
-// Each folder this walk made is remembered with the entry it was made for,
-// so that a failed walk can take back the folders of entries after the
-// failure.
+// Each folder this walk made is remembered with the first entry (in archive
+// order) that needs it, so that a failed walk can take back the folders of
+// the entries after the failure. Safe on any thread.
 class FolderCache {
  public:
   // Creates the folder at `path` for entry `entry` unless this cache has
@@ -47,13 +48,21 @@ class FolderCache {
   // it could not be made, or when something else, a planted link to a
   // folder elsewhere included, is in its place.
   bool Create(const std::wstring& path, std::uint64_t entry);
-  // Removes, deepest first, the folders made for entries after `entry`
-  // that are empty.
+  // Removes, deepest first, the folders made only for entries after
+  // `entry` that are empty. Not while Create may run.
   void RemoveMadeAfter(std::uint64_t entry);
 
  private:
-  std::unordered_set<std::wstring> m_seen;
-  std::vector<std::pair<std::uint64_t, std::wstring>> m_made;  // in order of making
+  struct Folder {
+    std::uint64_t first_entry = 0;
+    bool made = false;
+  };
+  bool IsKnown(const std::wstring& path, std::uint64_t entry);
+  void Remember(const std::wstring& path, std::uint64_t entry, bool made);
+
+  std::mutex m_mutex;
+  std::unordered_map<std::wstring, Folder> m_folders;
+  std::vector<std::wstring> m_made;  // the folders this walk made
 };
 
 // Appends every level but the last to `target` (ending in a separator),

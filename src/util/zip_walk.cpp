@@ -22,8 +22,7 @@ namespace {
 struct Claim {
   std::uint64_t index = 0;
   EntryData data;
-  std::wstring folder;  // holds the file; ends in a separator
-  std::wstring path;    // empty for a folder entry
+  std::vector<std::wstring> levels;  // ends in an empty level for a folder entry
   platform::LocalTime time;
 };
 
@@ -60,17 +59,17 @@ class Walk {
   bool WaitForTurn(std::uint64_t index);
   bool TakeEntry(std::uint64_t index, Claim& claim);
   void Done(std::uint64_t index, PendingEntry entry);
-  PendingEntry Unpack(const Claim& claim, EntryDecoder& decoder) const;
+  PendingEntry Unpack(const Claim& claim, EntryDecoder& decoder);
 
   unzFile m_archive;
   const std::uint64_t m_count;
   const std::wstring& m_target;
   const platform::ArchiveFile& m_file;
 
-  // Taking entries and committing them have locks of their own, so that a
-  // worker making an entry's folders never holds up the other's commit.
-  // When both are held, m_take_mutex is taken first.
-  std::mutex m_take_mutex;   // guards minizip's cursor, m_next and m_folders
+  // Taking entries and committing them have locks of their own, so that
+  // neither holds up the other; folders are made under neither. When both
+  // are held, m_take_mutex is taken first.
+  std::mutex m_take_mutex;   // guards minizip's cursor and m_next
   std::uint64_t m_next = 0;  // the entry to take next
   FolderCache m_folders;
   std::mutex m_commit_mutex;  // guards m_commits
@@ -100,23 +99,17 @@ bool Walk::Finish() {
 
 std::optional<Claim> Walk::TakeNext() {
   std::lock_guard<std::mutex> lock(m_take_mutex);
-  while (m_next < m_count && WaitForTurn(m_next)) {
-    Claim claim;
-    claim.index = m_next++;
-    bool taken = false;
-    try {
-      taken = TakeEntry(claim.index, claim);
-    } catch (...) {
-      // Out of memory while building paths: the entry fails.
-    }
-    if (!taken) {
-      Done(claim.index, PendingEntry{});
-      return std::nullopt;
-    }
-    if (!claim.path.empty()) return claim;
-    // A folder entry is complete once its folder is there.
-    Done(claim.index, PendingEntry{true, nullptr, {}});
+  if (m_next >= m_count || !WaitForTurn(m_next)) return std::nullopt;
+  Claim claim;
+  claim.index = m_next++;
+  bool taken = false;
+  try {
+    taken = TakeEntry(claim.index, claim);
+  } catch (...) {
+    // Out of memory while building paths: the entry fails.
   }
+  if (taken) return claim;
+  Done(claim.index, PendingEntry{});
   return std::nullopt;
 }
 
@@ -145,29 +138,30 @@ bool Walk::TakeEntry(std::uint64_t index, Claim& claim) {
   if (!info || !IsSupportedEntry(info->raw)) return false;
   std::optional<EntryData> data = LocateData(m_archive, info->raw);
   if (!data) return false;
-  std::vector<std::wstring> levels = SplitEntryName(info->name);
-  std::optional<std::wstring> folder = CreateFolders(m_target, levels, index, m_folders);
-  if (!folder) return false;
-  // A folder entry counts as unpacked only when its folder is there.
-  if (levels.back().empty()) return platform::IsDirectory(*folder);
   claim.data = *data;
-  claim.path = *folder + levels.back();
-  claim.folder = std::move(*folder);
+  claim.levels = SplitEntryName(info->name);
   claim.time = EntryTime(info->raw.tmu_date);
   return true;
 }
 
-// Writes the entry to a temporary file beside its place; the commit renames
-// it only once its turn comes, so a failure never leaves a cut-short file
-// at the entry's path.
-PendingEntry Walk::Unpack(const Claim& claim, EntryDecoder& decoder) const {
+// Makes the entry's folders and writes a file entry to a temporary file
+// beside its place; the commit renames it only once its turn comes, so a
+// failure never leaves a cut-short file at the entry's path.
+PendingEntry Walk::Unpack(const Claim& claim, EntryDecoder& decoder) {
   PendingEntry entry;
+  std::optional<std::wstring> folder =
+      CreateFolders(m_target, claim.levels, claim.index, m_folders);
+  if (!folder) return entry;
+  if (claim.levels.back().empty()) {
+    // A folder entry counts as unpacked only when its folder is there.
+    entry.ok = platform::IsDirectory(*folder);
+    return entry;
+  }
+  entry.path = *folder + claim.levels.back();
   entry.writer = std::make_unique<platform::FileWriter>();
-  entry.ok =
-      entry.writer->Create(claim.folder) && decoder.Decode(m_file, claim.data, *entry.writer);
+  entry.ok = entry.writer->Create(*folder) && decoder.Decode(m_file, claim.data, *entry.writer);
   // A time the platform cannot represent leaves the file's own time.
   if (entry.ok) entry.writer->SetTimes(claim.time);
-  entry.path = claim.path;
   return entry;
 }
 

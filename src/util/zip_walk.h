@@ -1,7 +1,7 @@
 // The walk over an archive's entries that unpacks them, on both processor
-// cores: entries are taken in archive order from minizip under one lock
-// (names checked, folders made), their data is decoded and written to
-// temporary files outside it, and the files are committed in archive order.
+// cores: entries are taken in archive order from minizip under one lock,
+// their folders made, their data decoded and written to temporary files
+// outside it, and the files are committed in archive order.
 // Internal to the zip extraction.
 #pragma once
 
