@@ -1,6 +1,7 @@
 // Unpacking an archive's entries on two threads, committed in order.
 #include "util/zip_walk.h"
 
+#include <algorithm>
 #include <condition_variable>
 #include <mutex>
 #include <optional>
@@ -55,8 +56,9 @@ class Walk {
   bool Finish();
 
  private:
-  std::optional<Claim> TakeNext();
-  bool WaitForTurn(std::uint64_t index);
+  std::vector<Claim> TakeBatch();
+  std::optional<Claim> TakeNext(bool wait);
+  bool WaitForTurn(std::uint64_t index, bool wait);
   bool TakeEntry(std::uint64_t index, Claim& claim);
   void Done(std::uint64_t index, PendingEntry entry);
   PendingEntry Unpack(const Claim& claim, EntryDecoder& decoder);
@@ -69,8 +71,9 @@ class Walk {
   // Taking entries and committing them have locks of their own, so that
   // neither holds up the other; folders are made under neither. When both
   // are held, m_take_mutex is taken first.
-  std::mutex m_take_mutex;   // guards minizip's cursor and m_next
-  std::uint64_t m_next = 0;  // the entry to take next
+  std::mutex m_take_mutex;      // guards minizip's cursor, m_next and m_held
+  std::uint64_t m_next = 0;     // the entry to take next
+  std::optional<Claim> m_held;  // taken, but it begins the next batch
   FolderCache m_folders;
   std::mutex m_commit_mutex;  // guards m_commits
   std::condition_variable m_committed;
@@ -79,14 +82,16 @@ class Walk {
 
 void Walk::Work() noexcept {
   EntryDecoder decoder;
-  while (std::optional<Claim> claim = TakeNext()) {
-    PendingEntry entry;
-    try {
-      entry = Unpack(*claim, decoder);
-    } catch (...) {
-      entry = PendingEntry{};  // out of memory: the entry fails
+  for (std::vector<Claim> batch; !(batch = TakeBatch()).empty();) {
+    for (const Claim& claim : batch) {
+      PendingEntry entry;
+      try {
+        entry = Unpack(claim, decoder);
+      } catch (...) {
+        entry = PendingEntry{};  // out of memory: the entry fails
+      }
+      Done(claim.index, std::move(entry));
     }
-    Done(claim->index, std::move(entry));
   }
 }
 
@@ -97,9 +102,37 @@ bool Walk::Finish() {
   return false;
 }
 
-std::optional<Claim> Walk::TakeNext() {
+bool SameFolder(const Claim& a, const Claim& b) {
+  return !a.levels.empty() && a.levels.size() == b.levels.size() &&
+         std::equal(a.levels.begin(), a.levels.end() - 1, b.levels.begin());
+}
+
+// Hands out the next entries that lie in one folder. Creating a file or a
+// folder holds its parent folder's lock in the kernel, and the inode
+// allocation under it is slow on a file system that has just deleted many
+// files: two threads working in one folder would mostly wait for each
+// other, two in different folders do not.
+std::vector<Claim> Walk::TakeBatch() {
+  constexpr std::size_t kMaxBatch = OrderedCommits::kWindow / 2;
+  std::vector<Claim> batch;
   std::lock_guard<std::mutex> lock(m_take_mutex);
-  if (m_next >= m_count || !WaitForTurn(m_next)) return std::nullopt;
+  std::optional<Claim> next = std::exchange(m_held, std::nullopt);
+  if (!next) next = TakeNext(true);
+  while (next) {
+    if (batch.size() == kMaxBatch || (!batch.empty() && !SameFolder(batch.front(), *next))) {
+      m_held = std::move(next);
+      break;
+    }
+    batch.push_back(std::move(*next));
+    // Never waits for commits: the entries already in this batch may be
+    // the ones they wait for.
+    next = TakeNext(false);
+  }
+  return batch;
+}
+
+std::optional<Claim> Walk::TakeNext(bool wait) {
+  if (m_next >= m_count || !WaitForTurn(m_next, wait)) return std::nullopt;
   Claim claim;
   claim.index = m_next++;
   bool taken = false;
@@ -113,16 +146,21 @@ std::optional<Claim> Walk::TakeNext() {
   return std::nullopt;
 }
 
-// Waits until entry `index` is within the window of entries in flight,
-// which bounds the temporary files and memory when one large entry holds
-// up the commits behind it. False once an entry failed: nothing after it
-// is worth taking.
-bool Walk::WaitForTurn(std::uint64_t index) {
+// True when entry `index` is within the window of entries in flight, which
+// bounds the temporary files and memory when one large entry holds up the
+// commits behind it; when `wait`, waits until it is. False once an entry
+// failed: nothing after it is worth taking.
+bool Walk::WaitForTurn(std::uint64_t index, bool wait) {
   std::unique_lock<std::mutex> lock(m_commit_mutex);
-  m_committed.wait(lock, [this, index] {
+  auto may_take = [this, index] {
     return index < m_commits.Committed() + OrderedCommits::kWindow ||
            m_commits.FirstFailure() != OrderedCommits::kNoFailure;
-  });
+  };
+  if (wait) {
+    m_committed.wait(lock, may_take);
+  } else if (!may_take()) {
+    return false;
+  }
   return m_commits.FirstFailure() == OrderedCommits::kNoFailure;
 }
 
