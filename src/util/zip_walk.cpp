@@ -82,7 +82,16 @@ class Walk {
 
 void Walk::Work() noexcept {
   EntryDecoder decoder;
-  for (std::vector<Claim> batch; !(batch = TakeBatch()).empty();) {
+  for (;;) {
+    std::vector<Claim> batch;
+    try {
+      batch = TakeBatch();
+    } catch (...) {
+      // Out of memory before any entry was taken: the other worker, if
+      // any, carries on; without one, the walk ends incomplete.
+      return;
+    }
+    if (batch.empty()) return;
     for (const Claim& claim : batch) {
       PendingEntry entry;
       try {
@@ -115,6 +124,7 @@ bool SameFolder(const Claim& a, const Claim& b) {
 std::vector<Claim> Walk::TakeBatch() {
   constexpr std::size_t kMaxBatch = OrderedCommits::kWindow / 2;
   std::vector<Claim> batch;
+  batch.reserve(kMaxBatch);  // the only allocation: nothing taken can be lost
   std::lock_guard<std::mutex> lock(m_take_mutex);
   std::optional<Claim> next = std::exchange(m_held, std::nullopt);
   if (!next) next = TakeNext(true);
