@@ -20,6 +20,9 @@ namespace {
 constexpr std::size_t kPieceSize = 256 * 1024;
 // Deflated entries up to this size (either side) are inflated in one go.
 constexpr std::uint64_t kWholeEntryLimit = 32u << 20;
+// Deflate cannot expand data more than this; an entry that claims more is
+// damaged, and its claim alone should not size a buffer.
+constexpr std::uint64_t kMaxDeflateRatio = 1032;
 
 std::uint32_t Crc32(std::uint32_t crc, const char* data, std::size_t size) {
   return libdeflate_crc32(crc, data, size);
@@ -57,7 +60,8 @@ EntryDecoder::~EntryDecoder() {
 bool EntryDecoder::Decode(const platform::ArchiveFile& file, const EntryData& data,
                           platform::FileWriter& writer) {
   if (!data.deflated) return CopyStored(file, data, writer);
-  if (data.compressed_size <= kWholeEntryLimit && data.uncompressed_size <= kWholeEntryLimit) {
+  if (data.compressed_size <= kWholeEntryLimit && data.uncompressed_size <= kWholeEntryLimit &&
+      data.uncompressed_size / kMaxDeflateRatio <= data.compressed_size) {
     return InflateWhole(file, data, writer);
   }
   return InflateStreaming(file, data, writer);
