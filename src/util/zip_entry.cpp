@@ -29,19 +29,16 @@ bool FolderCache::Create(const std::wstring& path, std::uint64_t entry) {
 
 bool FolderCache::IsKnown(const std::wstring& path, std::uint64_t entry) {
   std::lock_guard<std::mutex> lock(m_mutex);
-  auto it = m_folders.find(path);
-  if (it == m_folders.end()) return false;
-  it->second.first_entry = std::min(it->second.first_entry, entry);
+  auto it = m_first_entry.find(path);
+  if (it == m_first_entry.end()) return false;
+  it->second = std::min(it->second, entry);
   return true;
 }
 
 void FolderCache::Remember(const std::wstring& path, std::uint64_t entry, bool made) {
   std::lock_guard<std::mutex> lock(m_mutex);
-  auto [it, inserted] = m_folders.try_emplace(path, Folder{entry, made});
-  if (!inserted) {
-    it->second.first_entry = std::min(it->second.first_entry, entry);
-    it->second.made = it->second.made || made;
-  }
+  auto [it, inserted] = m_first_entry.try_emplace(path, entry);
+  if (!inserted) it->second = std::min(it->second, entry);
   if (made) m_made.push_back(path);
 }
 
@@ -53,7 +50,7 @@ void FolderCache::RemoveMadeAfter(std::uint64_t entry) {
   std::sort(m_made.begin(), m_made.end(),
             [](const std::wstring& a, const std::wstring& b) { return a.size() > b.size(); });
   for (const std::wstring& path : m_made) {
-    if (m_folders.find(path)->second.first_entry > entry) platform::RemoveFolder(path);
+    if (m_first_entry.find(path)->second > entry) platform::RemoveFolder(path);
   }
 }
 

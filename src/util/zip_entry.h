@@ -53,16 +53,12 @@ class FolderCache {
   void RemoveMadeAfter(std::uint64_t entry);
 
  private:
-  struct Folder {
-    std::uint64_t first_entry = 0;
-    bool made = false;
-  };
   bool IsKnown(const std::wstring& path, std::uint64_t entry);
   void Remember(const std::wstring& path, std::uint64_t entry, bool made);
 
   std::mutex m_mutex;
-  std::unordered_map<std::wstring, Folder> m_folders;
-  std::vector<std::wstring> m_made;  // the folders this walk made
+  std::unordered_map<std::wstring, std::uint64_t> m_first_entry;  // by folder
+  std::vector<std::wstring> m_made;                               // the folders this walk made
 };
 
 // Appends every level but the last to `target` (ending in a separator),
