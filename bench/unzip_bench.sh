@@ -23,7 +23,7 @@ trap 'rm -rf "$work"' EXIT
 cmake --build "$build" --target quillory_util quillory_platform >/dev/null
 g++ -std=c++17 -O2 -I"$root/src" "$root/bench/unzip_bench.cpp" -o "$work/unzip_bench" \
   "$build/src/util/libquillory_util.a" "$build/src/platform/libquillory_platform.a" \
-  -lminizip -lz -lpthread
+  -lminizip -ldeflate -lz -lpthread
 
 archive="$corpus/corpus.vkp"
 bytes=$(awk '{ s += $2 } END { print s }' "$corpus/paths.txt")

@@ -10,7 +10,7 @@ PACKAGES=(
   # build
   build-essential cmake pkg-config ninja-build git ca-certificates
   libgtk-3-dev libwebkit2gtk-4.1-dev
-  libtinyxml-dev libminizip-dev zlib1g-dev libcurl4-openssl-dev
+  libtinyxml-dev libminizip-dev zlib1g-dev libdeflate-dev libcurl4-openssl-dev
   libsodium-dev libssl-dev
   googletest libgtest-dev libgmock-dev
   # fuzzing and sanitizers

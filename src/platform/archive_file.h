@@ -1,6 +1,7 @@
 // A read-only file for archive readers that seek often and read in pieces:
 // reads are served from one bounded buffer filled by positioned reads, so
-// the seeks between small reads cost no system call. One thread at a time.
+// the seeks between small reads cost no system call. One thread at a time,
+// except ReadAt, which any number of threads may call at once.
 #pragma once
 
 #include <cstddef>
@@ -30,6 +31,10 @@ class ArchiveFile {
   bool Seek(std::int64_t offset, Origin origin);
   std::uint64_t Tell() const { return m_position; }
   bool HasError() const { return m_error; }
+  // Reads up to `size` bytes at `offset`, past the buffer and without moving
+  // the position. Returns the count read: less than `size` only at the end
+  // of the file or on a read error.
+  std::size_t ReadAt(std::uint64_t offset, void* data, std::size_t size) const;
   void Close();
 
  private:
@@ -41,6 +46,7 @@ class ArchiveFile {
   std::unique_ptr<char[]> m_buffer;
   std::uint64_t m_buffer_start = 0;  // file offset of m_buffer[0]
   std::size_t m_buffer_length = 0;   // valid bytes in m_buffer
+  std::size_t m_fill_size = 0;       // bytes the next fill asks for
   bool m_error = false;
 };
 

@@ -15,9 +15,14 @@ namespace {
 // Large enough to make one system call per many archive records, small
 // enough to keep the reader's memory bounded.
 constexpr std::size_t kBufferSize = 256 * 1024;
+// A fill away from the last one asks for this much only: a reader that
+// hops between the central directory and one entry's local header at a
+// time would otherwise copy a whole buffer for each few bytes it reads.
+// Fills that carry on where the last ended double up to kBufferSize.
+constexpr std::size_t kFirstFillSize = 4 * 1024;
 
 // Reads up to `size` bytes at `offset`; -1 on error.
-long ReadAt(int fd, char* data, std::size_t size, std::uint64_t offset) {
+long PreadAll(int fd, char* data, std::size_t size, std::uint64_t offset) {
   std::size_t done = 0;
   while (done < size) {
     ssize_t n = pread(fd, data + done, size - done, static_cast<off_t>(offset + done));
@@ -48,12 +53,15 @@ bool ArchiveFile::Open(const std::string& fs_name) {
   m_buffer.reset(new char[kBufferSize]);
   m_buffer_start = 0;
   m_buffer_length = 0;
+  m_fill_size = kFirstFillSize;
   m_error = false;
   return true;
 }
 
 bool ArchiveFile::Fill() {
-  long n = ReadAt(m_fd, m_buffer.get(), kBufferSize, m_position);
+  bool carries_on = m_buffer_length > 0 && m_position == m_buffer_start + m_buffer_length;
+  m_fill_size = carries_on ? std::min(m_fill_size * 2, kBufferSize) : kFirstFillSize;
+  long n = PreadAll(m_fd, m_buffer.get(), m_fill_size, m_position);
   if (n < 0) {
     m_error = true;
     m_buffer_length = 0;
@@ -72,7 +80,7 @@ std::size_t ArchiveFile::Read(void* data, std::size_t size) {
     bool in_buffer = m_position >= m_buffer_start && m_position < m_buffer_start + m_buffer_length;
     if (!in_buffer && size - done >= kBufferSize) {
       // A large read goes straight to the caller's memory.
-      long n = ReadAt(m_fd, out + done, size - done, m_position);
+      long n = PreadAll(m_fd, out + done, size - done, m_position);
       if (n < 0) m_error = true;
       if (n <= 0) break;
       done += static_cast<std::size_t>(n);
@@ -87,6 +95,12 @@ std::size_t ArchiveFile::Read(void* data, std::size_t size) {
     m_position += count;
   }
   return done;
+}
+
+std::size_t ArchiveFile::ReadAt(std::uint64_t offset, void* data, std::size_t size) const {
+  if (m_fd < 0) return 0;
+  long n = PreadAll(m_fd, static_cast<char*>(data), size, offset);
+  return n < 0 ? 0 : static_cast<std::size_t>(n);
 }
 
 bool ArchiveFile::Seek(std::int64_t offset, Origin origin) {

@@ -9,6 +9,7 @@
 #include "platform/fs.h"
 #include "util/zip_entry.h"
 #include "util/zip_io.h"
+#include "util/zip_walk.h"
 
 namespace {
 
@@ -66,20 +67,13 @@ std::wstring WithTrailingSeparator(std::wstring folder) {
 }
 
 bool UnzipAllEntries(unzFile archive, const std::wstring& target_folder,
-                     platform::ArchiveFile* file) {
+                     const platform::ArchiveFile* file) {
   unz_global_info64 global{};
   if (unzGetGlobalInfo64(archive, &global) != UNZ_OK) return false;
   ZPOS64_T count = global.number_entry;
   if (count == 0) return true;
-  if (!CheckAllEntries(archive, count)) return false;
-  std::wstring target = WithTrailingSeparator(target_folder);
-  UnzipWalk walk;
-  walk.file = file;
-  for (ZPOS64_T i = 0; i < count; ++i) {
-    if (!UnzipCurrentEntry(archive, target, walk)) return false;
-    if (i + 1 < count && unzGoToNextFile(archive) != UNZ_OK) return false;
-  }
-  return true;
+  if (file == nullptr || !CheckAllEntries(archive, count)) return false;
+  return UnpackEntries(archive, count, WithTrailingSeparator(target_folder), *file);
 }
 
 }  // namespace

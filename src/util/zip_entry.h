@@ -1,12 +1,19 @@
-// One entry of an open zip archive. Internal to the zip extraction; the
-// public entry point is UnzipArchive (util/zip.h).
+// One entry of an open zip archive: its record, its name's checks and the
+// folders along its name. Internal to the zip extraction; the public entry
+// point is UnzipArchive (util/zip.h).
 #pragma once
 
 #include <minizip/unzip.h>
 
+#include <cstdint>
+#include <mutex>
 #include <optional>
 #include <string>
-#include <unordered_set>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "platform/file_writer.h"
 
 // What the extraction needs to know about the archive's current entry.
 struct EntryInfo {
@@ -23,37 +30,41 @@ std::optional<EntryInfo> ReadEntryInfo(unzFile archive);
 // encrypted.
 bool IsSupportedEntry(const unz_file_info64& raw);
 
+// True for a deflated entry, false for a stored one.
+bool IsDeflated(const unz_file_info64& raw);
+
+// The entry's recorded modification time.
+platform::LocalTime EntryTime(const tm_unz& date);
+
 // Folders already created (or found) during one archive's walk, so that the
 // entries of a folder do not ask the file system for it again and again.
+// Each folder this walk made is remembered with the first entry (in archive
+// order) that needs it, so that a failed walk can take back the folders of
+// the entries after the failure. Safe on any thread.
 class FolderCache {
  public:
-  // Creates the folder at `path` unless this cache has seen it there. True
-  // when a folder of its own is at `path`; false when it could not be made,
-  // or when something else, a planted link to a folder elsewhere included,
-  // is in its place.
-  bool Create(const std::wstring& path);
+  // Creates the folder at `path` for entry `entry` unless this cache has
+  // seen it there. True when a folder of its own is at `path`; false when
+  // it could not be made, or when something else, a planted link to a
+  // folder elsewhere included, is in its place.
+  bool Create(const std::wstring& path, std::uint64_t entry);
+  // Removes, deepest first, the folders made only for entries after
+  // `entry` that are empty. Not while Create may run.
+  void RemoveMadeAfter(std::uint64_t entry);
 
  private:
-  std::unordered_set<std::wstring> m_seen;
+  bool IsKnown(const std::wstring& path, std::uint64_t entry);
+  void Remember(const std::wstring& path, std::uint64_t entry, bool made);
+
+  std::mutex m_mutex;
+  std::unordered_map<std::wstring, std::uint64_t> m_first_entry;  // by folder
+  std::vector<std::wstring> m_made;                               // the folders this walk made
 };
 
-namespace platform {
-class ArchiveFile;
-}
-
-// State of one walk over an archive's entries.
-struct UnzipWalk {
-  FolderCache folders;
-  // The reader under the archive, when known: stored entries are copied
-  // straight from it (minizip copies stored data a byte at a time).
-  platform::ArchiveFile* file = nullptr;
-};
-
-// Unpacks the archive's current entry into `target_folder` (ending in a
-// separator): folders along the name are created (a link in the place of
-// one fails the entry, so nothing is written through it); a file is written under a
-// temporary name, its CRC-32 checked, its time set, and only then renamed
-// into place. True on success; a failed entry leaves an earlier file at its
-// path untouched.
-bool UnzipCurrentEntry(unzFile archive, const std::wstring& target_folder);
-bool UnzipCurrentEntry(unzFile archive, const std::wstring& target_folder, UnzipWalk& walk);
+// Appends every level but the last to `target` (ending in a separator),
+// creating each folder on the way for entry `entry`, and returns the folder
+// that holds the last level, ending in a separator; none when a level is
+// not a folder of its own.
+std::optional<std::wstring> CreateFolders(const std::wstring& target,
+                                          const std::vector<std::wstring>& levels,
+                                          std::uint64_t entry, FolderCache& folders);

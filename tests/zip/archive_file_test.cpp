@@ -1,5 +1,6 @@
 // The buffered archive reader under minizip: reads that cross its buffer,
-// seeks backwards and from the end, and the end of the file.
+// seeks backwards and from the end, the end of the file, and positioned
+// reads beside the buffer.
 #include "platform/archive_file.h"
 
 #include <gtest/gtest.h>
@@ -43,6 +44,11 @@ TEST_F(ArchiveFileTest, ReadsMatchTheFileWhereverTheyStart) {
     EXPECT_EQ(file.Tell(), s.expected_start);
     ASSERT_EQ(file.Read(got.data(), s.size), s.expected_size);
     EXPECT_EQ(got.substr(0, s.expected_size), bytes.substr(s.expected_start, s.expected_size));
+    EXPECT_EQ(file.Tell(), s.expected_start + s.expected_size);
+    // A positioned read gives the same bytes and leaves the position alone.
+    std::string at(s.size, '\0');
+    ASSERT_EQ(file.ReadAt(s.expected_start, at.data(), s.size), s.expected_size);
+    EXPECT_EQ(at.substr(0, s.expected_size), got.substr(0, s.expected_size));
     EXPECT_EQ(file.Tell(), s.expected_start + s.expected_size);
   }
   EXPECT_FALSE(file.Seek(-1, ArchiveFile::Origin::kStart));
