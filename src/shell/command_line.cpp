@@ -1,12 +1,12 @@
 // The options the program knows and the texts it prints for them.
-#include "app/command_line.h"
+#include "shell/command_line.h"
 
 #include <cstdio>
 #include <utility>
 
-#include "app/shared_values.h"
-#include "app/version_record.h"
+#include "core/version_record.h"
 #include "platform/utf8.h"
+#include "shell/shared_values.h"
 
 namespace {
 
