@@ -15,7 +15,7 @@
 #include "server/thread_cache.h"
 #include "shell/shared_values.h"
 
-std::atomic<int> g_bAccepting{0};
+std::atomic<bool> g_bAccepting{false};
 
 namespace {
 
@@ -113,7 +113,7 @@ void StopWaiting(ServerChain& chain) {
 void LeaveLocked(ServerChain& chain) {
   --chain.waiting;
   --chain.in_accept;
-  if (chain.stopping) g_bAccepting = 0;
+  if (chain.stopping) g_bAccepting = false;
   chain.changed.notify_all();
 }
 
@@ -137,10 +137,11 @@ struct Accepted {
 };
 
 platform::AcceptStatus Accept(ServerChain& chain, Accepted* connection, platform::AcceptWait wait) {
-  platform::AcceptStatus status =
-      platform::AcceptConnection(chain.listeners, chain.listener_count,
-                                 &connection->socket.m_hSocket, &connection->peer_is_local, wait);
+  platform::SocketHandle accepted = platform::kNoSocket;
+  platform::AcceptStatus status = platform::AcceptConnection(
+      chain.listeners, chain.listener_count, &accepted, &connection->peer_is_local, wait);
   if (status == platform::AcceptStatus::kAccepted) {
+    connection->socket.Attach(accepted);
     s_accepted.fetch_add(1, std::memory_order_relaxed);
     connection->socket.SetLineDeadline(std::chrono::steady_clock::now() +
                                        std::chrono::milliseconds(s_header_deadline_ms.load()));
@@ -180,13 +181,12 @@ void ServeConnection(Accepted& connection, const ServerChain& chain) {
   CMyHttpBlockSocket& socket = connection.socket;
   try {
     const int idle_ms = s_idle_timeout_ms.load();
-    if (idle_ms != chain.listener_idle_ms) platform::SetSocketTimeouts(socket.m_hSocket, idle_ms);
+    if (idle_ms != chain.listener_idle_ms) platform::SetSocketTimeouts(socket.Handle(), idle_ms);
     HandleConnection(socket, connection.peer_is_local, chain.root);
   } catch (...) {
     // Out of memory while answering: the connection ends without an answer.
   }
-  platform::CloseSocket(socket.m_hSocket);
-  socket.m_hSocket = platform::kNoSocket;
+  socket.Close();
 }
 
 // Waits for connections and serves them until the thread is not needed.
@@ -241,9 +241,9 @@ long StartServer() {
     return E_FAIL;
   }
   g_sockListen = listeners.ipv4;
-  g_bAccepting = 1;
+  g_bAccepting = true;
   if (!StartNextThread(chain)) {
-    g_bAccepting = 0;
+    g_bAccepting = false;
     g_sockListen = 0;
     CloseListeners(listeners);
     Release(chain);
@@ -273,7 +273,7 @@ long StopServer() {
     Release(chain);
   }
   g_sockListen = 0;
-  g_bAccepting = 0;
+  g_bAccepting = false;
   return 0;
 }
 

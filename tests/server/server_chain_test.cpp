@@ -34,7 +34,7 @@ class ChainTest : public test::ServerTest {
 
 TEST_F(ChainTest, PublishesThePortAndTheListeningSocket) {
   EXPECT_NE(g_sockListen, 0);
-  EXPECT_EQ(g_bAccepting.load(), 1);
+  EXPECT_TRUE(g_bAccepting.load());
   EXPECT_EQ(platform::ToFsName(g_strPort), std::to_string(port()));
   EXPECT_EQ(StartServer(), E_FAIL);  // already running
 }
@@ -83,7 +83,7 @@ TEST_F(ChainTest, FinishesAConnectionAcceptedBeforeStopAndAcceptsNoneAfter) {
   ASSERT_TRUE(test::WaitFor([&] { return server_testing::AcceptedCount() > accepted; }));
   EXPECT_EQ(StopServer(), 0);
   EXPECT_EQ(g_sockListen, 0);
-  EXPECT_EQ(g_bAccepting.load(), 0);
+  EXPECT_FALSE(g_bAccepting.load());
   ASSERT_TRUE(early.Send("Host: 127.0.0.1\r\n\r\n"));
   EXPECT_EQ(BodyOf(early.ReadAll()), "page body");
   test::LoopbackClient late(port());
@@ -154,7 +154,7 @@ TEST_F(ChainTest, KeepsAcceptingWhenNoThreadCanBeStarted) {
   }
   server_testing::SetThreadStarter(nullptr);
   EXPECT_EQ(BodyOf(Get(kPage)), "page body");
-  EXPECT_EQ(g_bAccepting.load(), 1);
+  EXPECT_TRUE(g_bAccepting.load());
 }
 
 TEST_F(ChainTest, KeepsAcceptingAfterRunningOutOfDescriptors) {
