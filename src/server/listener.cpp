@@ -13,7 +13,6 @@
 #include "server/request_handler.h"
 #include "server/server.h"
 #include "server/thread_cache.h"
-#include "shell/shared_values.h"
 
 std::atomic<bool> g_bAccepting{false};
 
@@ -217,6 +216,12 @@ void CloseListeners(const platform::LoopbackListeners& listeners) {
   platform::CloseSocket(listeners.ipv6);
 }
 
+ServerStart FailedStart(std::string reason) {
+  ServerStart failed;
+  failed.outcome = Outcome::Failure(std::move(reason));
+  return failed;
+}
+
 }  // namespace
 
 unsigned ConnectionThreadProc(void* chain) {
@@ -226,31 +231,31 @@ unsigned ConnectionThreadProc(void* chain) {
   return 0;
 }
 
-long StartServer() {
-  if (s_chain != nullptr) return E_FAIL;
+ServerStart StartServer(const ContentRoot& root) {
+  if (s_chain != nullptr) return FailedStart("already running");
   platform::IgnoreBrokenPipe();
   platform::LoopbackListeners listeners;
-  if (!platform::ListenOnLoopback(&listeners)) return E_FAIL;
+  std::string listen_failure;
+  if (!platform::ListenOnLoopback(&listeners, &listen_failure)) return FailedStart(listen_failure);
   ServerChain* chain = nullptr;
   try {
-    chain = new ServerChain(listeners, CurrentContentRoot());
-    g_strPort = std::to_wstring(listeners.port);
+    chain = new ServerChain(listeners, root);
   } catch (...) {
-    delete chain;
     CloseListeners(listeners);
-    return E_FAIL;
+    return FailedStart("out of memory");
   }
-  g_sockListen = listeners.ipv4;
   g_bAccepting = true;
   if (!StartNextThread(chain)) {
     g_bAccepting = false;
-    g_sockListen = 0;
     CloseListeners(listeners);
     Release(chain);
-    return E_FAIL;
+    return FailedStart("no connection thread could be started");
   }
   s_chain = chain;
-  return 0;
+  ServerStart started;
+  started.listener = listeners.ipv4;
+  started.port = listeners.port;
+  return started;
 }
 
 long StopServer() {
@@ -272,7 +277,6 @@ long StopServer() {
     s_chain = nullptr;
     Release(chain);
   }
-  g_sockListen = 0;
   g_bAccepting = false;
   return 0;
 }
