@@ -165,10 +165,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   shutdown(pair[1], SHUT_WR);
 
   CMyHttpBlockSocket socket;
-  socket.m_hSocket = pair[0];
+  socket.Attach(pair[0]);
   HandleConnection(socket, loopback_peer, store_mode ? Folders().store : Folders().dev);
-  close(pair[0]);
-  socket.m_hSocket = platform::kNoSocket;
+  socket.Close();
 
   const std::string answer = DrainAnswer(pair[1]);
   close(pair[1]);

@@ -48,11 +48,13 @@ int main(int argc, char** argv) {
     return 1;
   }
   platform::BlockStopSignals();
-  if (StartServer() != 0) {
-    std::fprintf(stderr, "quillory-serve: the server could not start\n");
+  ServerStart started = StartServer(OpenContentRoot(platform::ToFsName(content), g_bDevMode));
+  if (!started.outcome.ok()) {
+    std::fprintf(stderr, "quillory-serve: the server could not start: %s\n",
+                 started.outcome.reason().c_str());
     return 1;
   }
-  std::printf("%s\n", platform::ToFsName(g_strPort).c_str());
+  std::printf("%u\n", static_cast<unsigned>(started.port));
   std::fflush(stdout);
   platform::WaitForStopSignal();
   StopServer();

@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 namespace platform {
 
@@ -34,8 +35,11 @@ struct LoopbackListeners {
 // backlog the system allows. Where the machine has no IPv6 loopback, only the
 // IPv4 socket is made. False on failure, when nothing stays open; that
 // includes failing to find a port that is free on both addresses after a few
-// tries. The sockets do not block: AcceptConnection waits for them.
-bool ListenOnLoopback(LoopbackListeners* listeners);
+// tries. On failure `failure` (when not null) gets a short reason: the call
+// that failed and the system's text ("listen: Too many open files"), or "no
+// free port on 127.0.0.1 and [::1]". The sockets do not block:
+// AcceptConnection waits for them.
+bool ListenOnLoopback(LoopbackListeners* listeners, std::string* failure = nullptr);
 
 enum class AcceptStatus {
   kAccepted,      // `connection` and `peer_is_local` are set

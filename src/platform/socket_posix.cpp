@@ -13,6 +13,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <limits>
+#include <string>
+#include <system_error>
 
 #include "platform/socket.h"
 
@@ -66,17 +68,38 @@ int NewListeningSocket(int family) {
   return fd;
 }
 
+// The call that failed while setting up a listener, and its errno.
+struct ListenFailure {
+  const char* call = "listen";
+  int error = 0;
+};
+
+std::string Describe(const ListenFailure& failure) {
+  return std::string(failure.call) + ": " +
+         std::error_code(failure.error, std::generic_category()).message();
+}
+
 // Listens on 127.0.0.1 at a port that the system picks; -1 on failure.
-int ListenIpv4Loopback(std::uint16_t* port) {
+int ListenIpv4Loopback(std::uint16_t* port, ListenFailure* failure) {
   int fd = NewListeningSocket(AF_INET);
-  if (fd < 0) return -1;
+  if (fd < 0) {
+    *failure = ListenFailure{"socket", errno};
+    return -1;
+  }
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   socklen_t length = sizeof address;
-  if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-      listen(fd, SOMAXCONN) != 0 ||
-      getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+  const char* failed_call = nullptr;
+  if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+    failed_call = "bind 127.0.0.1";
+  } else if (listen(fd, SOMAXCONN) != 0) {
+    failed_call = "listen";
+  } else if (getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+    failed_call = "getsockname";
+  }
+  if (failed_call != nullptr) {
+    *failure = ListenFailure{failed_call, errno};
     close(fd);
     return -1;
   }
@@ -100,20 +123,29 @@ Ipv6Outcome ClassifyIpv6Failure(int error) {
 
 // Listens on [::1] at `port`, for IPv6 peers only (the IPv4 side has its own
 // socket).
-Ipv6Outcome ListenIpv6Loopback(std::uint16_t port, int* listener) {
+Ipv6Outcome ListenIpv6Loopback(std::uint16_t port, int* listener, ListenFailure* failure) {
   int fd = NewListeningSocket(AF_INET6);
-  if (fd < 0) return ClassifyIpv6Failure(errno);
+  if (fd < 0) {
+    *failure = ListenFailure{"socket [::1]", errno};
+    return ClassifyIpv6Failure(failure->error);
+  }
   int only_ipv6 = 1;
   sockaddr_in6 address{};
   address.sin6_family = AF_INET6;
   address.sin6_addr = in6addr_loopback;
   address.sin6_port = htons(port);
-  if (setsockopt(fd, IPPROTO_IPV6, IPV6_V6ONLY, &only_ipv6, sizeof only_ipv6) != 0 ||
-      bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-      listen(fd, SOMAXCONN) != 0) {
-    int error = errno;
+  const char* failed_call = nullptr;
+  if (setsockopt(fd, IPPROTO_IPV6, IPV6_V6ONLY, &only_ipv6, sizeof only_ipv6) != 0) {
+    failed_call = "IPV6_V6ONLY";
+  } else if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+    failed_call = "bind [::1]";
+  } else if (listen(fd, SOMAXCONN) != 0) {
+    failed_call = "listen [::1]";
+  }
+  if (failed_call != nullptr) {
+    *failure = ListenFailure{failed_call, errno};
     close(fd);
-    return ClassifyIpv6Failure(error);
+    return ClassifyIpv6Failure(failure->error);
   }
   *listener = fd;
   return Ipv6Outcome::kListening;
@@ -187,13 +219,18 @@ int OwnReceiveTimeoutMs(int socket) {
 
 void IgnoreBrokenPipe() { signal(SIGPIPE, SIG_IGN); }
 
-bool ListenOnLoopback(LoopbackListeners* listeners) {
+bool ListenOnLoopback(LoopbackListeners* listeners, std::string* failure) {
+  ListenFailure failed;
+  auto fail = [&](std::string reason) {
+    if (failure != nullptr) *failure = std::move(reason);
+    return false;
+  };
   for (int attempt = 0; attempt < kPortAttempts; ++attempt) {
     std::uint16_t port = 0;
-    int ipv4 = ListenIpv4Loopback(&port);
-    if (ipv4 < 0) return false;
+    int ipv4 = ListenIpv4Loopback(&port, &failed);
+    if (ipv4 < 0) return fail(Describe(failed));
     int ipv6 = -1;
-    switch (ListenIpv6Loopback(port, &ipv6)) {
+    switch (ListenIpv6Loopback(port, &ipv6, &failed)) {
       case Ipv6Outcome::kListening:
       case Ipv6Outcome::kNoIpv6:
         listeners->ipv4 = ipv4;
@@ -205,10 +242,10 @@ bool ListenOnLoopback(LoopbackListeners* listeners) {
         continue;
       case Ipv6Outcome::kFailed:
         close(ipv4);
-        return false;
+        return fail(Describe(failed));
     }
   }
-  return false;
+  return fail("no free port on 127.0.0.1 and [::1]");
 }
 
 AcceptStatus AcceptConnection(const SocketHandle* listeners, std::size_t count,

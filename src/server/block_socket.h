@@ -9,8 +9,8 @@
 #include "platform/socket.h"
 
 // Writes whole blocks of bytes to a connected socket. The destructor does not
-// close the socket: whoever sets the handle closes it. Neither class is
-// deleted through a pointer to its base, so neither needs virtual functions.
+// close the socket: whoever attaches it closes it. Neither class is deleted
+// through a pointer to its base, so neither needs virtual functions.
 class CMyBlockSocket {
  public:
   // Sends all `count` bytes, in order, with as many sends as the socket needs.
@@ -20,7 +20,15 @@ class CMyBlockSocket {
   // wait for the next send.
   int SendAll(const char* bytes, int count, bool more = false);
 
-  platform::SocketHandle m_hSocket = platform::kNoSocket;
+  // Takes a connected socket to work on; one attached before is forgotten, not closed.
+  void Attach(platform::SocketHandle socket) { m_socket = socket; }
+  // The attached socket (kNoSocket when none), for platform calls on it.
+  platform::SocketHandle Handle() const { return m_socket; }
+  // Closes the attached socket, if any, and forgets it.
+  void Close();
+
+ private:
+  platform::SocketHandle m_socket = platform::kNoSocket;
 };
 
 // Adds a receive buffer that hands out the request line and the header lines
@@ -58,7 +66,7 @@ class CMyHttpBlockSocket : public CMyBlockSocket {
   int FindLineFeed(int from) const;
 
   char m_buffer[kBufferSize];
-  int m_nBuffered = 0;
+  int m_buffered = 0;
   std::chrono::steady_clock::time_point m_line_deadline =
       std::chrono::steady_clock::time_point::max();
 };

@@ -4,7 +4,6 @@
 #include <cstring>
 
 #include "platform/fs.h"
-#include "shell/shared_values.h"
 #include "util/md5.h"
 #include "util/text.h"
 
@@ -119,10 +118,6 @@ ContentRoot OpenContentRoot(std::string folder, bool dev_mode) {
   return ContentRoot{std::move(folder), dev_mode, std::move(opened)};
 }
 
-ContentRoot CurrentContentRoot() {
-  return OpenContentRoot(platform::ToFsName(g_strAppDir + g_strDataDir), g_bDevMode);
-}
-
 std::wstring StorePath(const std::wstring& decoded_path) { return MakeStorePath(decoded_path); }
 
 bool HasParentSegment(const std::wstring& path) { return HasDotDot(path); }
@@ -148,8 +143,8 @@ std::string ContentFileNameFromAnsi(const ContentRoot& root, const std::string& 
          kDigestSuffix;
 }
 
-std::optional<platform::ReadOnlyFile> OpenContentFile(const std::wstring& decoded_path) {
-  const ContentRoot root = CurrentContentRoot();
+std::optional<platform::ReadOnlyFile> OpenContentFile(const ContentRoot& root,
+                                                      const std::wstring& decoded_path) {
   return OpenInsideRoot(root, ContentFileName(root, decoded_path));
 }
 

@@ -6,8 +6,7 @@
 // leading backslash and backslashes between segments, in the code page)
 // followed by ".vkc"; a one-segment path lies directly in the content folder
 // under its own name. In developer mode every path lies under its own name.
-// Every function is safe on any thread; the shared values it reads are set
-// before the server starts.
+// Every function is safe on any thread.
 #pragma once
 
 #include <cstddef>
@@ -38,7 +37,7 @@ void ScrambleBytes(char* bytes, std::size_t count, std::uint64_t whole_length);
 bool IsStoredPlain(const std::wstring& decoded_path);
 bool IsStoredPlain(const std::string& ansi_path);
 
-// The content folder and its mode, taken once from the shared values.
+// The content folder and its mode, as the caller found them at start.
 struct ContentRoot {
   std::string folder;  // file-system name of the content folder, no trailing separator
   bool dev_mode = false;
@@ -49,8 +48,6 @@ struct ContentRoot {
 };
 // A root over `folder`, opened now.
 ContentRoot OpenContentRoot(std::string folder, bool dev_mode);
-// From g_strAppDir, g_strDataDir and g_bDevMode, opened now.
-ContentRoot CurrentContentRoot();
 
 // Store path of a decoded request path: "/" put in front when missing, then
 // every "/" replaced by a backslash.
@@ -70,6 +67,7 @@ std::string ContentFileNameFromAnsi(const ContentRoot& root, const std::string& 
 // file, cannot be opened or reaches out of the content folder, by a ".."
 // segment or by a link that leads outside (links that stay inside are
 // followed: content may share files that way).
-std::optional<platform::ReadOnlyFile> OpenContentFile(const std::wstring& decoded_path);
+std::optional<platform::ReadOnlyFile> OpenContentFile(const ContentRoot& root,
+                                                      const std::wstring& decoded_path);
 std::optional<platform::ReadOnlyFile> OpenContentFile(const ContentRoot& root,
                                                       const std::string& ansi_path);

@@ -18,7 +18,7 @@ void SendPlainBody(CMyBlockSocket& socket, const platform::ReadOnlyFile& file, s
                    std::uint64_t remaining) {
   while (remaining > 0) {
     std::size_t step = static_cast<std::size_t>(std::min<std::uint64_t>(remaining, 1u << 30));
-    long sent = platform::SendFileBytes(socket.m_hSocket, file.Handle(), offset, step);
+    long sent = platform::SendFileBytes(socket.Handle(), file.Handle(), offset, step);
     if (sent <= 0) return;  // failed, or the file has shrunk
     offset += static_cast<std::uint64_t>(sent);
     remaining -= static_cast<std::uint64_t>(sent);

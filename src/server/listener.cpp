@@ -13,9 +13,8 @@
 #include "server/request_handler.h"
 #include "server/server.h"
 #include "server/thread_cache.h"
-#include "shell/shared_values.h"
 
-std::atomic<int> g_bAccepting{0};
+std::atomic<bool> g_bAccepting{false};
 
 namespace {
 
@@ -113,7 +112,7 @@ void StopWaiting(ServerChain& chain) {
 void LeaveLocked(ServerChain& chain) {
   --chain.waiting;
   --chain.in_accept;
-  if (chain.stopping) g_bAccepting = 0;
+  if (chain.stopping) g_bAccepting = false;
   chain.changed.notify_all();
 }
 
@@ -137,10 +136,11 @@ struct Accepted {
 };
 
 platform::AcceptStatus Accept(ServerChain& chain, Accepted* connection, platform::AcceptWait wait) {
-  platform::AcceptStatus status =
-      platform::AcceptConnection(chain.listeners, chain.listener_count,
-                                 &connection->socket.m_hSocket, &connection->peer_is_local, wait);
+  platform::SocketHandle accepted = platform::kNoSocket;
+  platform::AcceptStatus status = platform::AcceptConnection(
+      chain.listeners, chain.listener_count, &accepted, &connection->peer_is_local, wait);
   if (status == platform::AcceptStatus::kAccepted) {
+    connection->socket.Attach(accepted);
     s_accepted.fetch_add(1, std::memory_order_relaxed);
     connection->socket.SetLineDeadline(std::chrono::steady_clock::now() +
                                        std::chrono::milliseconds(s_header_deadline_ms.load()));
@@ -180,13 +180,12 @@ void ServeConnection(Accepted& connection, const ServerChain& chain) {
   CMyHttpBlockSocket& socket = connection.socket;
   try {
     const int idle_ms = s_idle_timeout_ms.load();
-    if (idle_ms != chain.listener_idle_ms) platform::SetSocketTimeouts(socket.m_hSocket, idle_ms);
+    if (idle_ms != chain.listener_idle_ms) platform::SetSocketTimeouts(socket.Handle(), idle_ms);
     HandleConnection(socket, connection.peer_is_local, chain.root);
   } catch (...) {
     // Out of memory while answering: the connection ends without an answer.
   }
-  platform::CloseSocket(socket.m_hSocket);
-  socket.m_hSocket = platform::kNoSocket;
+  socket.Close();
 }
 
 // Waits for connections and serves them until the thread is not needed.
@@ -217,6 +216,12 @@ void CloseListeners(const platform::LoopbackListeners& listeners) {
   platform::CloseSocket(listeners.ipv6);
 }
 
+ServerStart FailedStart(std::string reason) {
+  ServerStart failed;
+  failed.outcome = Outcome::Failure(std::move(reason));
+  return failed;
+}
+
 }  // namespace
 
 unsigned ConnectionThreadProc(void* chain) {
@@ -226,31 +231,31 @@ unsigned ConnectionThreadProc(void* chain) {
   return 0;
 }
 
-long StartServer() {
-  if (s_chain != nullptr) return E_FAIL;
+ServerStart StartServer(const ContentRoot& root) {
+  if (s_chain != nullptr) return FailedStart("already running");
   platform::IgnoreBrokenPipe();
   platform::LoopbackListeners listeners;
-  if (!platform::ListenOnLoopback(&listeners)) return E_FAIL;
+  std::string listen_failure;
+  if (!platform::ListenOnLoopback(&listeners, &listen_failure)) return FailedStart(listen_failure);
   ServerChain* chain = nullptr;
   try {
-    chain = new ServerChain(listeners, CurrentContentRoot());
-    g_strPort = std::to_wstring(listeners.port);
+    chain = new ServerChain(listeners, root);
   } catch (...) {
-    delete chain;
     CloseListeners(listeners);
-    return E_FAIL;
+    return FailedStart("out of memory");
   }
-  g_sockListen = listeners.ipv4;
-  g_bAccepting = 1;
+  g_bAccepting = true;
   if (!StartNextThread(chain)) {
-    g_bAccepting = 0;
-    g_sockListen = 0;
+    g_bAccepting = false;
     CloseListeners(listeners);
     Release(chain);
-    return E_FAIL;
+    return FailedStart("no connection thread could be started");
   }
   s_chain = chain;
-  return 0;
+  ServerStart started;
+  started.listener = listeners.ipv4;
+  started.port = listeners.port;
+  return started;
 }
 
 long StopServer() {
@@ -272,8 +277,7 @@ long StopServer() {
     s_chain = nullptr;
     Release(chain);
   }
-  g_sockListen = 0;
-  g_bAccepting = 0;
+  g_bAccepting = false;
   return 0;
 }
 

@@ -12,9 +12,9 @@
 
 #include "platform/thread_start.h"
 
-// 1 while the server accepts connections, 0 otherwise. Written by
-// StartServer, StopServer and the threads that leave when it stops; read by anyone.
-extern std::atomic<int> g_bAccepting;
+// True while the server accepts connections. Written by StartServer,
+// StopServer and the threads that leave when it stops; read by anyone.
+extern std::atomic<bool> g_bAccepting;
 
 // Procedure of every connection thread. `chain` is the server's shared state,
 // passed on unchanged to the threads it starts. Returns 0.

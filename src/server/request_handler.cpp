@@ -48,7 +48,7 @@ void DiscardBody(CMyHttpBlockSocket& socket, const RequestHeaders& headers) {
   remaining -= static_cast<std::uint64_t>(
       socket.TakeBuffered(scratch, static_cast<int>(std::min<std::uint64_t>(remaining, 1000))));
   while (remaining > 0) {
-    long got = platform::ReceiveBytes(socket.m_hSocket, scratch,
+    long got = platform::ReceiveBytes(socket.Handle(), scratch,
                                       std::min<std::uint64_t>(remaining, sizeof scratch));
     if (got <= 0) return;
     remaining -= static_cast<std::uint64_t>(got);

@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "commands/reading_commands.h"
+#include "core/diag_log.h"
 #include "core/version_record.h"
 #include "platform/fs.h"
 #include "platform/main_loop.h"
@@ -29,6 +30,24 @@ CMainDlg* g_current = nullptr;
 
 std::wstring ContentUrl(const wchar_t* page) {
   return L"http://localhost:" + g_strPort + L"/000000/" + page;
+}
+
+// Starts the local server over the content folder and records its socket and
+// port in g_sockListen and g_strPort. 0 on success, E_FAIL otherwise.
+long StartLocalServer() {
+  ServerStart started =
+      StartServer(OpenContentRoot(platform::ToFsName(g_strAppDir + g_strDataDir), g_bDevMode));
+  LogIfFailed("server start", started.outcome);
+  if (started.Result() == 0) {
+    g_sockListen = started.listener;
+    g_strPort = std::to_wstring(started.port);
+  }
+  return started.Result();
+}
+
+void StopLocalServer() {
+  StopServer();
+  g_sockListen = 0;
 }
 
 }  // namespace
@@ -70,7 +89,7 @@ bool CMainDlg::OnInitDialog() {
     return true;
   }
   g_strVersion = GetFileVersionString(L"");
-  if (StartServer() != 0) {
+  if (StartLocalServer() != 0) {
     FailStart(kStartFailedText);
     return true;
   }
@@ -92,13 +111,13 @@ void CMainDlg::FinishStart() {
 void CMainDlg::FailStart(const std::wstring& text) {
   platform::ShowMessageBox(text, g_strProductName + kErrorCaptionSuffix,
                            platform::MessageIcon::kError);
-  StopServer();
+  StopLocalServer();
   m_window->SetMark(false);
   platform::QuitMainLoop();
 }
 
 void CMainDlg::EndWindow() {
-  StopServer();
+  StopLocalServer();
   m_window->SetMark(false);
   m_bEnded = true;
   platform::QuitMainLoop();

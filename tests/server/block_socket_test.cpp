@@ -19,13 +19,13 @@ class BlockSocketTest : public ::testing::Test {
   void SetUp() override {
     int ends[2];
     ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, ends), 0);
-    m_socket.m_hSocket = ends[0];
+    m_socket.Attach(ends[0]);
     m_peer = ends[1];
     // A receive that should not happen fails quickly instead of hanging.
-    platform::SetSocketTimeouts(m_socket.m_hSocket, 2000);
+    platform::SetSocketTimeouts(m_socket.Handle(), 2000);
   }
   void TearDown() override {
-    close(m_socket.m_hSocket);
+    m_socket.Close();
     if (m_peer >= 0) close(m_peer);
   }
   void PeerSends(const std::string& bytes) {
@@ -93,7 +93,7 @@ TEST_F(BlockSocketTest, GivesNoLineFor1000BytesWithoutLineFeed) {
 }
 
 TEST_F(BlockSocketTest, GivesNoLineWhenNothingArrivesWithinTheTimeOut) {
-  platform::SetSocketTimeouts(m_socket.m_hSocket, 50);
+  platform::SetSocketTimeouts(m_socket.Handle(), 50);
   char line[CMyHttpBlockSocket::kMaxLine + 1];
   EXPECT_EQ(m_socket.ReadLine(line), 0);
 }
@@ -108,7 +108,7 @@ TEST_F(BlockSocketTest, SendAllDeliversALargeBlockExactlyOnceInOrder) {
   });
   EXPECT_EQ(m_socket.SendAll(block.data(), static_cast<int>(block.size())),
             static_cast<int>(block.size()));
-  shutdown(m_socket.m_hSocket, SHUT_WR);
+  shutdown(m_socket.Handle(), SHUT_WR);
   reader.join();
   EXPECT_TRUE(received == block);
 }

@@ -64,25 +64,28 @@ TEST(ContentStoreTest, MapsRequestPathsToPlainNamesInDeveloperMode) {
   ExpectMappings(kDevCases, std::size(kDevCases), true);
 }
 
-TEST(ContentStoreTest, TakesTheContentFolderFromTheSharedValues) {
+TEST(ContentStoreTest, OpensTheRootOverTheGivenFolderAndMode) {
   test::ProgramFolder store(false);
-  EXPECT_EQ(CurrentContentRoot().folder, (store.root() / "Data").string());
-  EXPECT_FALSE(CurrentContentRoot().dev_mode);
-  test::ProgramFolder dev(true);
-  EXPECT_EQ(CurrentContentRoot().folder, (dev.root() / "Deve").string());
-  EXPECT_TRUE(CurrentContentRoot().dev_mode);
+  ContentRoot root = OpenContentRoot(store.content().string(), false);
+  EXPECT_EQ(root.folder, (store.root() / "Data").string());
+  EXPECT_FALSE(root.dev_mode);
+  EXPECT_NE(root.opened, nullptr);
+  ContentRoot missing = OpenContentRoot((store.root() / "Deve").string(), true);
+  EXPECT_TRUE(missing.dev_mode);
+  EXPECT_EQ(missing.opened, nullptr);  // then opened for every file
 }
 
 TEST(ContentStoreTest, OpensOnlyRegularFilesAndAllowsParallelOpenings) {
   test::ProgramFolder folder(false);
   folder.WriteContent("/000000/a.html", "hello");
-  auto first = OpenContentFile(L"/000000/a.html");
-  auto second = OpenContentFile(L"/000000/a.html");
+  const ContentRoot root = folder.Root();
+  auto first = OpenContentFile(root, L"/000000/a.html");
+  auto second = OpenContentFile(root, L"/000000/a.html");
   ASSERT_TRUE(first && second);
   EXPECT_EQ(first->Size(), 5u);
-  EXPECT_FALSE(OpenContentFile(L"/"));
-  EXPECT_FALSE(OpenContentFile(L"/000000"));  // a folder
-  EXPECT_FALSE(OpenContentFile(L"/000000/missing.html"));
+  EXPECT_FALSE(OpenContentFile(root, L"/"));
+  EXPECT_FALSE(OpenContentFile(root, L"/000000"));  // a folder
+  EXPECT_FALSE(OpenContentFile(root, L"/000000/missing.html"));
 }
 
 TEST(ContentStoreTest, ScramblingTwiceGivesBackThePlainBytes) {

@@ -16,7 +16,6 @@
 #include "server/loopback_client.h"
 #include "server/server.h"
 #include "server/server_fixture.h"
-#include "shell/shared_values.h"
 
 namespace {
 
@@ -33,10 +32,13 @@ class ChainTest : public test::ServerTest {
 };
 
 TEST_F(ChainTest, PublishesThePortAndTheListeningSocket) {
-  EXPECT_NE(g_sockListen, 0);
-  EXPECT_EQ(g_bAccepting.load(), 1);
-  EXPECT_EQ(platform::ToFsName(g_strPort), std::to_string(port()));
-  EXPECT_EQ(StartServer(), E_FAIL);  // already running
+  EXPECT_NE(listener(), platform::kNoSocket);
+  EXPECT_NE(port(), 0);
+  EXPECT_TRUE(g_bAccepting.load());
+  ServerStart second = StartServer(folder().Root());
+  EXPECT_EQ(second.Result(), E_FAIL);
+  EXPECT_EQ(second.outcome.reason(), "already running");
+  EXPECT_EQ(second.listener, platform::kNoSocket);
 }
 
 TEST_F(ChainTest, AnswersOverIpv6LoopbackAndHoldsItsPort) {
@@ -82,8 +84,7 @@ TEST_F(ChainTest, FinishesAConnectionAcceptedBeforeStopAndAcceptsNoneAfter) {
   ASSERT_TRUE(early.Send("GET /000000/page.html HTTP/1.1\r\n"));
   ASSERT_TRUE(test::WaitFor([&] { return server_testing::AcceptedCount() > accepted; }));
   EXPECT_EQ(StopServer(), 0);
-  EXPECT_EQ(g_sockListen, 0);
-  EXPECT_EQ(g_bAccepting.load(), 0);
+  EXPECT_FALSE(g_bAccepting.load());
   ASSERT_TRUE(early.Send("Host: 127.0.0.1\r\n\r\n"));
   EXPECT_EQ(BodyOf(early.ReadAll()), "page body");
   test::LoopbackClient late(port());
@@ -154,7 +155,7 @@ TEST_F(ChainTest, KeepsAcceptingWhenNoThreadCanBeStarted) {
   }
   server_testing::SetThreadStarter(nullptr);
   EXPECT_EQ(BodyOf(Get(kPage)), "page body");
-  EXPECT_EQ(g_bAccepting.load(), 1);
+  EXPECT_TRUE(g_bAccepting.load());
 }
 
 TEST_F(ChainTest, KeepsAcceptingAfterRunningOutOfDescriptors) {

@@ -9,7 +9,6 @@
 #include "server/listener.h"
 #include "server/loopback_client.h"
 #include "server/server.h"
-#include "shell/shared_values.h"
 
 namespace test {
 
@@ -22,7 +21,6 @@ ProgramFolder::ProgramFolder(bool dev_mode) : m_dev_mode(dev_mode) {
   m_content = m_root / (dev_mode ? "Deve" : "Data");
   stdfs::create_directories(m_content);
   if (dev_mode) std::ofstream(m_root / "tirrel") << "";
-  ComputeStartValuesFor(platform::FromFsName(m_root.string()));
 }
 
 ProgramFolder::~ProgramFolder() {
@@ -61,8 +59,10 @@ std::string PatternBytes(std::size_t size, unsigned seed) {
 }
 
 void ServerTest::SetUp() {
-  ASSERT_EQ(StartServer(), 0);
-  m_port = static_cast<std::uint16_t>(std::stoi(platform::ToFsName(g_strPort)));
+  ServerStart started = StartServer(m_folder.Root());
+  ASSERT_TRUE(started.outcome.ok()) << started.outcome.reason();
+  m_port = started.port;
+  m_listener = started.listener;
 }
 
 void ServerTest::TearDown() {

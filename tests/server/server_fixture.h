@@ -8,11 +8,14 @@
 #include <filesystem>
 #include <string>
 
+#include "platform/socket.h"
+#include "server/content_store.h"
+
 namespace test {
 
 // A program folder in a fresh temporary folder, removed by the destructor.
 // In developer mode it holds the "tirrel" marker and the content folder
-// "Deve", otherwise "Data". The shared values are computed for it.
+// "Deve", otherwise "Data".
 class ProgramFolder {
  public:
   explicit ProgramFolder(bool dev_mode);
@@ -22,6 +25,8 @@ class ProgramFolder {
 
   const std::filesystem::path& root() const { return m_root; }
   const std::filesystem::path& content() const { return m_content; }
+  // The content folder with the folder's mode, opened now.
+  ContentRoot Root() const { return OpenContentRoot(m_content.string(), m_dev_mode); }
 
   // Writes `bytes` at `relative` below the content folder (UTF-8 names).
   void WriteRaw(const std::string& relative, const std::string& bytes) const;
@@ -51,11 +56,13 @@ class ServerTest : public ::testing::Test {
 
   const ProgramFolder& folder() const { return m_folder; }
   std::uint16_t port() const { return m_port; }
+  platform::SocketHandle listener() const { return m_listener; }
   std::string Get(const std::string& path, const std::string& extra_headers = "") const;
 
  private:
   ProgramFolder m_folder;
   std::uint16_t m_port = 0;
+  platform::SocketHandle m_listener = platform::kNoSocket;
 };
 
 class DevServerTest : public ServerTest {

@@ -13,7 +13,6 @@
 #include "server/loopback_client.h"
 #include "server/server.h"
 #include "server/server_fixture.h"
-#include "shell/shared_values.h"
 
 namespace {
 
@@ -65,8 +64,9 @@ TEST_F(StoreBuilderTest, ServedStoreGivesBackEveryOriginalByte) {
   EXPECT_TRUE(stdfs::is_directory(m_program.content() / "common"));
   EXPECT_EQ(m_log.size(), tree.size() + 3);  // one line per file and folder, and a summary
 
-  ASSERT_EQ(StartServer(), 0);
-  auto port = static_cast<std::uint16_t>(std::stoi(platform::ToFsName(g_strPort)));
+  ServerStart started = StartServer(m_program.Root());
+  ASSERT_EQ(started.Result(), 0) << started.outcome.reason();
+  const std::uint16_t port = started.port;
   for (const auto& [path, bytes] : tree) {
     std::string answer = test::Fetch(port, test::GetRequest(path));
     EXPECT_EQ(test::StatusOf(answer), "HTTP/1.0 200 OK") << path;
