@@ -25,7 +25,7 @@ void ImportPackageThread(std::wstring package_path) {
   // Worker thread.
   bool ok = false;
   try {
-    ok = UnzipArchive(package_path, g_strAppDir + kImportFolder);
+    ok = UnzipArchive(package_path, g_strAppDir + kImportFolder).ok();
   } catch (...) {
     ok = false;
   }
