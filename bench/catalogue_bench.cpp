@@ -11,12 +11,12 @@
 #include <iterator>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "commands/command_host.h"
 #include "commands/product_catalogue.h"
 #include "platform/fs.h"
-#include "shell/shared_values.h"
 
 namespace {
 
@@ -25,14 +25,23 @@ constexpr int kRounds = 30;
 
 class CountingHost : public CommandHost {
  public:
+  explicit CountingHost(CommandSettings settings) : m_settings(std::move(settings)) {}
+  CommandSettings Settings() const override { return m_settings; }
+  BookMode Book() const override { return {}; }
+  void SetBook(BookMode) override {}
+  void SetPackagePath(const std::wstring&) override {}
+  MainWindowLink* WindowLink() override { return nullptr; }
   void RunPageScript(const std::wstring&) override { ++statements; }
   void Navigate(const std::wstring&) override {}
   void EnterReadingMode() override {}
   void EnterWindowedMode(bool) override {}
   void Minimise() override {}
-  void ShowMessage(const std::wstring&, MessageKind) override {}
+  void ShowMessage(const std::wstring&, platform::MessageIcon) override {}
   std::optional<std::wstring> ChoosePackageFile() override { return std::nullopt; }
   int statements = 0;
+
+ private:
+  CommandSettings m_settings;
 };
 
 void MakeContent(const std::filesystem::path& content) {
@@ -82,11 +91,12 @@ int main() {
       std::filesystem::temp_directory_path() / "quillory-catalogue-bench";
   std::filesystem::remove_all(root);
   MakeContent(root / "Data");
-  g_strAppDir = root.wstring() + L"/";
-  g_strDataDir = L"Data";
-  const std::wstring content = g_strAppDir + g_strDataDir;
+  CommandSettings settings;
+  settings.program_folder = root.wstring() + L"/";
+  settings.content_folder_name = L"Data";
+  const std::wstring content = settings.ContentFolder();
 
-  CountingHost host;
+  CountingHost host(settings);
   const double catalogue = MedianMilliseconds([&host] { GetLocalProduct(host); });
   const double anchor = MedianMilliseconds([&content] { ReadEveryDescription(content); });
   const auto list_size = std::filesystem::file_size(root / "Data" / "localList.xml");

@@ -7,7 +7,6 @@
 
 #include "commands/package_import.h"
 #include "core/main_window_link.h"
-#include "shell/shared_values.h"
 #include "util/text.h"
 
 namespace {
@@ -19,7 +18,7 @@ class CountingWindow : public MainWindowLink {
   void Send(std::function<void()> task) override { task(); }
   void PostUnzipResult(bool ok) override { ++(ok ? m_ok : m_failed); }
   void SendCancel() override {}
-  void ShowMessageBox(const std::wstring&, const std::wstring&, Icon) override {}
+  void ShowMessageBox(const std::wstring&, const std::wstring&, platform::MessageIcon) override {}
   int m_ok = 0;
   int m_failed = 0;
 };
@@ -33,11 +32,9 @@ int main(int argc, char** argv) {
   }
   std::wstring dir = FsNameToWide(argv[1]);
   if (dir.empty() || dir.back() != L'/') dir += L'/';
-  ComputeStartValuesFor(dir);
   const int count = argc > 3 ? std::atoi(argv[3]) : 1;
-  static CountingWindow window;
-  g_hMainWnd = &window;
-  for (int i = 0; i < count; ++i) ImportPackageThread(FsNameToWide(argv[2]));
+  CountingWindow window;
+  for (int i = 0; i < count; ++i) ImportPackageThread(FsNameToWide(argv[2]), dir, &window);
   std::printf("imported %d failed %d\n", window.m_ok, window.m_failed);
   return window.m_failed == 0 ? 0 : 1;
 }

@@ -15,7 +15,7 @@ int main(int argc, char** argv) {
   }
   std::filesystem::create_directories(argv[2]);
   auto start = std::chrono::steady_clock::now();
-  bool ok = UnzipArchive(platform::FromFsName(argv[1]), platform::FromFsName(argv[2]));
+  bool ok = UnzipArchive(platform::FromFsName(argv[1]), platform::FromFsName(argv[2])).ok();
   std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - start;
   std::printf("%.3f\n", seconds.count());
   return ok ? 0 : 1;

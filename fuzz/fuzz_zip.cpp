@@ -119,7 +119,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                        std::string(reinterpret_cast<const char*>(data), size));
   static const std::vector<std::string> before = fuzz::ListTree(layout.root);
 
-  UnzipArchive(FsNameToWide(layout.package), FsNameToWide(layout.target));
+  static_cast<void>(UnzipArchive(FsNameToWide(layout.package), FsNameToWide(layout.target)));
 
   std::vector<std::string> after = fuzz::ListTree(layout.root);
   std::vector<std::string> outside;

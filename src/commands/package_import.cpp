@@ -5,8 +5,10 @@
 #include <thread>
 
 #include "commands/command_host.h"
+#include "core/diag_log.h"
 #include "core/main_window_link.h"
-#include "shell/shared_values.h"
+#include "util/relative_name.h"
+#include "util/text.h"
 #include "util/zip.h"
 
 namespace {
@@ -15,21 +17,31 @@ namespace {
 // folder is "Deve".
 constexpr const wchar_t* kImportFolder = L"Data";
 
-void PostResult(bool ok) {
-  if (g_hMainWnd != nullptr) g_hMainWnd->PostUnzipResult(ok);
+// The package's file name, without the folders the user keeps it in.
+std::string PackageName(const std::wstring& package_path) {
+  std::size_t cut = package_path.size();
+  while (cut > 0 && !IsNameSeparator(package_path[cut - 1])) --cut;
+  return OneLineText(package_path.substr(cut));
 }
 
 }  // namespace
 
-void ImportPackageThread(std::wstring package_path) {
+Outcome ImportPackage(const std::wstring& package_path, const std::wstring& program_folder) {
+  return UnzipArchive(package_path, program_folder + kImportFolder)
+      .Within("package " + PackageName(package_path));
+}
+
+void ImportPackageThread(std::wstring package_path, std::wstring program_folder,
+                         MainWindowLink* window) {
   // Worker thread.
-  bool ok = false;
+  Outcome outcome = Outcome::Failure("out of memory");
   try {
-    ok = UnzipArchive(package_path, g_strAppDir + kImportFolder);
+    outcome = ImportPackage(package_path, program_folder);
+    LogOutcome("package import", outcome);
   } catch (...) {
-    ok = false;
+    // Out of memory: the import fails; the page is still told.
   }
-  PostResult(ok);
+  if (window != nullptr) window->PostUnzipResult(outcome.ok());
 }
 
 void SelectPackage(CommandHost& host) {
@@ -38,11 +50,12 @@ void SelectPackage(CommandHost& host) {
     host.RunPageScript(L"SetUnzPkg(3);");
     return;
   }
-  g_strPackagePath = *chosen;
+  host.SetPackagePath(*chosen);
   try {
-    // The worker gets its own copy of the path: a later confirmed dialog may
-    // write g_strPackagePath again while this worker is still starting.
-    std::thread(ImportPackageThread, g_strPackagePath).detach();
+    // The worker gets its own copies: a later confirmed dialog may record
+    // another path while this worker is still starting.
+    std::thread(ImportPackageThread, *chosen, host.Settings().program_folder, host.WindowLink())
+        .detach();
   } catch (...) {
     // No worker, so no result would ever arrive; the page is told at once.
     host.RunPageScript(L"SetUnzPkg(0);");

@@ -10,7 +10,6 @@
 
 #include "commands/command_host.h"
 #include "platform/fs.h"
-#include "shell/shared_values.h"
 #include "util/xml_text.h"
 
 namespace {
@@ -78,7 +77,7 @@ bool WriteLocalProductList(const std::wstring& content_dir,
 
 void GetLocalProduct(CommandHost& host) {
   host.RunPageScript(L"SetLocProBar(0);");
-  WriteLocalProductList(g_strAppDir + g_strDataDir,
+  WriteLocalProductList(host.Settings().ContentFolder(),
                         [&host] { host.RunPageScript(L"SetLocProBar(2);"); });
   host.RunPageScript(L"SetLocProBar(1);");
 }

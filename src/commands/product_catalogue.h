@@ -15,8 +15,8 @@ inline constexpr const wchar_t* kProductListName = L"localList.xml";
 inline constexpr const wchar_t* kProductDescriptionName = L"pro.xml";
 
 // The GetLocalProduct command. Main thread, inside the page's WinFun call.
-// Runs "SetLocProBar(0);", then scans the product folders of
-// g_strAppDir + g_strDataDir in case-insensitive name order; for each folder
+// Runs "SetLocProBar(0);", then scans the product folders of the host's
+// content folder in case-insensitive name order; for each folder
 // whose pro.xml is a regular file that parses and holds an element, appends a
 // deep copy of its first element to <ProductList> and runs "SetLocProBar(2);".
 // Folders without pro.xml, or with one that is unreadable, does not parse or

@@ -2,13 +2,15 @@
 
 #include <algorithm>
 #include <iterator>
+#include <utility>
 
 #include "commands/command_host.h"
+#include "core/diag_log.h"
 #include "platform/fs.h"
 #include "platform/ini.h"
 #include "platform/process.h"
-#include "shell/shared_values.h"
 #include "util/relative_name.h"
+#include "util/settings_write.h"
 
 namespace {
 
@@ -57,10 +59,7 @@ bool IsBookOwnKey(const std::wstring& key) {
   return platform::IsStorableProfileKey(key) && !trailing_blank;
 }
 
-void LeaveBookMode() {
-  g_strBookKey.clear();
-  g_bInBook = false;
-}
+void LeaveBookMode(CommandHost& host) { host.SetBook(BookMode{}); }
 
 }  // namespace
 
@@ -71,68 +70,76 @@ bool IsAllDigits(const std::wstring& text) {
   return true;
 }
 
-std::wstring MainPageUrl() { return L"http://localhost:" + g_strPort + L"/000000/kvr_main.html"; }
+std::wstring MainPageUrl(const std::wstring& port) {
+  return L"http://localhost:" + port + L"/000000/kvr_main.html";
+}
 
 void GoBook(CommandHost& host, const std::wstring& id) {
-  g_bInBook = true;
-  g_strBookKey = L"Product" + id;
-  if (!IsBookOwnKey(g_strBookKey)) g_strBookKey.clear();
+  BookMode book{true, L"Product" + id};
+  if (!IsBookOwnKey(book.key)) book.key.clear();
+  host.SetBook(std::move(book));
   host.EnterReadingMode();
 }
 
 void GoMainWin(CommandHost& host, const std::wstring& size) {
   host.EnterWindowedMode(size == L"max");
-  LeaveBookMode();
+  LeaveBookMode(host);
 }
 
 void QuitBook(CommandHost& host) {
   host.EnterWindowedMode(false);
-  host.Navigate(MainPageUrl());
-  LeaveBookMode();
+  host.Navigate(MainPageUrl(host.Settings().port));
+  LeaveBookMode(host);
 }
 
 void MinWindow(CommandHost& host) { host.Minimise(); }
 
-std::optional<std::wstring> ProductProgramPath(const std::wstring& folder) {
+std::optional<std::wstring> ProductProgramPath(const std::wstring& content_folder,
+                                               const std::wstring& folder) {
   if (!IsContainedName(folder)) return std::nullopt;
   const std::wstring separator(1, platform::kPathSeparator);
-  return g_strAppDir + g_strDataDir + separator + WithPlatformSeparators(folder) + separator +
+  return content_folder + separator + WithPlatformSeparators(folder) + separator +
          kProductProgramName;
 }
 
-void StartOld(const std::wstring& folder) {
-  if (std::optional<std::wstring> program = ProductProgramPath(folder)) {
+void StartOld(const CommandHost& host, const std::wstring& folder) {
+  if (std::optional<std::wstring> program =
+          ProductProgramPath(host.Settings().ContentFolder(), folder)) {
     platform::ShellOpen(*program);
   }
 }
 
 void GetLesson(CommandHost& host) {
-  if (g_strBookKey.empty()) return;
+  const std::wstring key = host.Book().key;
+  if (key.empty()) return;
   const std::wstring page =
-      platform::GetPrivateProfileString(kLessonSection, g_strBookKey, L"", g_strConfigPath);
+      platform::GetPrivateProfileString(kLessonSection, key, L"", host.Settings().config_path);
   if (page.empty() || !IsAllDigits(page)) return;
   host.RunPageScript(L"SetFun('gotoPage','" + page + L"');");
 }
 
-void SaveLesson(const std::wstring& page) {
+void SaveLesson(const CommandHost& host, const std::wstring& page) {
   if (!IsAllDigits(page)) return;
-  if (g_strBookKey.empty()) return;
-  platform::WritePrivateProfileString(kLessonSection, g_strBookKey, page, g_strConfigPath);
+  const std::wstring key = host.Book().key;
+  if (key.empty()) return;
+  LogIfFailed("lesson page save",
+              WriteSetting(kLessonSection, key, page, host.Settings().config_path));
 }
 
 void ShowMsg(CommandHost& host, const std::wstring& kind, const std::wstring& text) {
   if (kind == L"1") {
-    host.ShowMessage(text, CommandHost::MessageKind::kInformation);
+    host.ShowMessage(text, platform::MessageIcon::kInformation);
   } else if (kind == L"2") {
-    host.ShowMessage(text, CommandHost::MessageKind::kError);
+    host.ShowMessage(text, platform::MessageIcon::kError);
   }
 }
 
 void GetBaseInfo(CommandHost& host) {
-  const std::wstring content_folder = g_strAppDir + g_strDataDir + platform::kPathSeparator;
+  const CommandSettings settings = host.Settings();
+  const std::wstring content_folder = settings.ContentFolder() + platform::kPathSeparator;
   host.RunPageScript(L"SetBaseInfo('" + EscapeForScriptString(content_folder) + L"','" +
-                     EscapeForScriptString(g_strServerUrl) + L"','" +
-                     EscapeForScriptString(g_strVersion) + L"');");
+                     EscapeForScriptString(settings.server_url) + L"','" +
+                     EscapeForScriptString(settings.version) + L"');");
 }
 
 void ShowMe(CommandHost& host) { host.RunPageScript(L"ShowMe();"); }

@@ -2,8 +2,8 @@
 // book, remember each book's lesson page in config.ini, start a product's own
 // program, and give the page a message box, the base information, minimising
 // and an echo. Every command runs on the main thread inside the page's WinFun
-// call; g_bInBook and g_strBookKey are touched only there (and by the close
-// request of the window, which runs QuitBook).
+// call; the host's book mode is changed only there (and by the close request
+// of the window, which runs QuitBook).
 #pragma once
 
 #include <optional>
@@ -19,8 +19,8 @@ inline constexpr const wchar_t* kProductProgramName = L"Start.exe";
 // True when no character lies outside the ASCII digits "0" to "9"; true for "".
 bool IsAllDigits(const std::wstring& text);
 
-// "http://localhost:" + g_strPort + "/000000/kvr_main.html".
-std::wstring MainPageUrl();
+// "http://localhost:" + port + "/000000/kvr_main.html".
+std::wstring MainPageUrl(const std::wstring& port);
 
 // Book mode on for product `id`: key "Product" + id (unchanged, "" allowed),
 // reading presentation (caption off, maximised). An id with CR, LF, NUL or
@@ -35,17 +35,21 @@ void GoMainWin(CommandHost& host, const std::wstring& size);
 void QuitBook(CommandHost& host);
 // Minimises the window; nothing else changes.
 void MinWindow(CommandHost& host);
-// Starts Start.exe in the product folder `folder` (which may hold further
-// levels, either separator), detached; not executable: the desktop's opener.
-// An absolute `folder` or one with a ".." segment starts nothing.
-void StartOld(const std::wstring& folder);
-// The program StartOld would start for `folder`, or none when it is refused.
-std::optional<std::wstring> ProductProgramPath(const std::wstring& folder);
+// Starts Start.exe in the product folder `folder` of the content folder
+// (which may hold further levels, either separator), detached; not
+// executable: the desktop's opener. An absolute `folder` or one with a ".."
+// segment starts nothing.
+void StartOld(const CommandHost& host, const std::wstring& folder);
+// The program StartOld would start for `folder` inside `content_folder`, or
+// none when it is refused.
+std::optional<std::wstring> ProductProgramPath(const std::wstring& content_folder,
+                                               const std::wstring& folder);
 // In book mode with a remembered all-digit page: "SetFun('gotoPage','N');".
 void GetLesson(CommandHost& host);
 // In book mode, when `page` is all digits (empty allowed): stores it under the
-// book's key in section Product of config.ini.
-void SaveLesson(const std::wstring& page);
+// book's key in section Product of config.ini. A failed write is logged with
+// its reason; the page is not told.
+void SaveLesson(const CommandHost& host, const std::wstring& page);
 // Kind "1": information box; "2": error box; other kinds: nothing. Modal.
 void ShowMsg(CommandHost& host, const std::wstring& kind, const std::wstring& text);
 // "SetBaseInfo('<content folder>/','<server>','<version>');" with each value

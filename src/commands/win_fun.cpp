@@ -32,22 +32,20 @@ const CommandEntry kCommands[] = {
     {L"GoBook", [](CommandHost& h, const CommandArgs& a) { GoBook(h, a.a1); }},
     {L"QuitBook", [](CommandHost& h, const CommandArgs&) { QuitBook(h); }},
     {L"MinWindow", [](CommandHost& h, const CommandArgs&) { MinWindow(h); }},
-    {L"StartOld", [](CommandHost&, const CommandArgs& a) { StartOld(a.a1); }},
+    {L"StartOld", [](CommandHost& h, const CommandArgs& a) { StartOld(h, a.a1); }},
     {L"GetLesson", [](CommandHost& h, const CommandArgs&) { GetLesson(h); }},
-    {L"SaveLesson", [](CommandHost&, const CommandArgs& a) { SaveLesson(a.a1); }},
+    {L"SaveLesson", [](CommandHost& h, const CommandArgs& a) { SaveLesson(h, a.a1); }},
     {L"SelectPackage", [](CommandHost& h, const CommandArgs&) { SelectPackage(h); }},
     {L"ShowMe", [](CommandHost& h, const CommandArgs&) { ShowMe(h); }},
 };
 
 }  // namespace
 
-bool RunWinFun(CommandHost& host, const std::wstring& command, const std::wstring& a1,
-               const std::wstring& a2, const std::wstring& /*a3*/, const std::wstring& /*a4*/,
-               const std::wstring& /*a5*/) {
+bool RunWinFun(CommandHost& host, const WinFunArguments& arguments) {
   for (const CommandEntry& entry : kCommands) {
-    if (command != entry.name) continue;
+    if (arguments[0] != entry.name) continue;
     try {
-      entry.run(host, CommandArgs{a1, a2});
+      entry.run(host, CommandArgs{arguments[1], arguments[2]});
     } catch (const std::exception&) {
       // Out of memory inside a command: the page's call must still return.
     }

@@ -1,13 +1,15 @@
 // The page command dispatcher behind window.external.WinFun. Main thread only.
 #pragma once
 
+#include <array>
 #include <string>
 
 class CommandHost;
 
-// Runs the command named `command` (exact, case-sensitive) with its five
-// arguments already converted to text. An unknown name does nothing. The
-// result carries no outcome.
-bool RunWinFun(CommandHost& host, const std::wstring& command, const std::wstring& a1,
-               const std::wstring& a2, const std::wstring& a3, const std::wstring& a4,
-               const std::wstring& a5);
+// One WinFun call as texts: the command's name, then its five arguments.
+using WinFunArguments = std::array<std::wstring, 6>;
+
+// Runs the command named `arguments[0]` (exact, case-sensitive) with the
+// arguments after it. An unknown name does nothing. The result carries no
+// outcome.
+bool RunWinFun(CommandHost& host, const WinFunArguments& arguments);

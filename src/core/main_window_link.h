@@ -6,6 +6,8 @@
 #include <functional>
 #include <string>
 
+#include "platform/message_box.h"
+
 class MainWindowLink {
  public:
   virtual ~MainWindowLink() = default;
@@ -21,6 +23,8 @@ class MainWindowLink {
   // The close command (as the close box), sent and waited for.
   virtual void SendCancel() = 0;
   // A modal message box owned by the window; returns when it is closed.
-  enum class Icon { kInformation, kError, kWarning };
-  virtual void ShowMessageBox(const std::wstring& text, const std::wstring& caption, Icon icon) = 0;
+  // (Icon is the platform's icon under the name the update sequence uses.)
+  using Icon = platform::MessageIcon;
+  virtual void ShowMessageBox(const std::wstring& text, const std::wstring& caption,
+                              platform::MessageIcon icon) = 0;
 };

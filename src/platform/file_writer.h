@@ -46,10 +46,14 @@ class FileWriter {
   bool Commit(const std::wstring& path);
   // Closes and removes the temporary file. Harmless when there is none.
   void Discard();
+  // True when the last of Create, Write, Flush and Commit that failed did so
+  // because the disk (or the user's quota) was full.
+  bool DiskFull() const { return m_disk_full; }
 
  private:
   int m_fd = -1;
   std::string m_temp_name;  // file-system name of the temporary file
+  bool m_disk_full = false;
 };
 
 // Opens a new, empty file at `path` for binary writing. Whatever file is

@@ -54,6 +54,9 @@ bool WriteAll(int fd, const char* data, std::size_t size) {
   return true;
 }
 
+// Whether the call that just failed with errno set found the disk full.
+bool DiskFullNow() { return errno == ENOSPC || errno == EDQUOT; }
+
 }  // namespace
 
 FileWriter::~FileWriter() { Discard(); }
@@ -72,13 +75,19 @@ bool FileWriter::Create(const std::wstring& folder) {
       m_temp_name = name;
       return true;
     }
-    if (errno != EEXIST) return false;
+    if (errno != EEXIST) {
+      m_disk_full = DiskFullNow();
+      return false;
+    }
   }
   return false;
 }
 
 bool FileWriter::Write(const char* data, std::size_t size) {
-  return m_fd >= 0 && WriteAll(m_fd, data, size);
+  if (m_fd < 0) return false;
+  if (WriteAll(m_fd, data, size)) return true;
+  m_disk_full = DiskFullNow();
+  return false;
 }
 
 bool FileWriter::SetTimes(const LocalTime& time) {
@@ -105,14 +114,22 @@ bool FileWriter::SetPermissions(unsigned mode) {
   return m_fd >= 0 && fchmod(m_fd, static_cast<mode_t>(mode & 07777)) == 0;
 }
 
-bool FileWriter::Flush() { return m_fd >= 0 && fsync(m_fd) == 0; }
+bool FileWriter::Flush() {
+  if (m_fd < 0) return false;
+  if (fsync(m_fd) == 0) return true;
+  m_disk_full = DiskFullNow();
+  return false;
+}
 
 bool FileWriter::Commit(const std::wstring& path) {
   if (m_fd < 0) return false;
   int fd = m_fd;
   m_fd = -1;
   bool ok = close(fd) == 0 && rename(m_temp_name.c_str(), ToFsName(path).c_str()) == 0;
-  if (!ok) unlink(m_temp_name.c_str());
+  if (!ok) {
+    m_disk_full = DiskFullNow();
+    unlink(m_temp_name.c_str());
+  }
   m_temp_name.clear();
   return ok;
 }

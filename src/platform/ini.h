@@ -23,12 +23,23 @@ std::wstring GetPrivateProfileString(const std::wstring& section, const std::wst
 // (leading blanks aside) not beginning with "[", which would make a section header.
 bool IsStorableProfileKey(const std::wstring& key);
 
+// Why a write failed.
+enum class ProfileWriteFailure {
+  kNone,
+  kRefusedText,  // the text would not stay on its line; the file is untouched
+  kUnreadable,   // the existing file could not be read
+  kUnwritable,   // the new file could not be written or put in place
+  kDiskFull,     // as kUnwritable, because the disk (or the user's quota) is full
+};
+
 // Writes `key` = `value` into `section`. False when the file cannot be
 // written, and (file untouched) when the text would not stay on its line:
 // a section, key or value holding CR, LF or NUL, a section holding "]", or a
-// key that IsStorableProfileKey refuses.
+// key that IsStorableProfileKey refuses. On failure, `failure` (when not
+// null) says why; it is left alone on success.
 bool WritePrivateProfileString(const std::wstring& section, const std::wstring& key,
-                               const std::wstring& value, const std::wstring& path);
+                               const std::wstring& value, const std::wstring& path,
+                               ProfileWriteFailure* failure = nullptr);
 
 // Removes the temporary files that writes of processes no longer running
 // left beside the settings file at `path` (regular files named exactly as a

@@ -212,28 +212,33 @@ bool WriteAll(int fd, const std::string& bytes) {
 // counter and ".tmp", so that the leftovers of a killed writer can be found.
 TempNamePattern TempPatternFor(const std::string& leaf) { return {leaf + ".", ".", ".tmp"}; }
 
+ProfileWriteFailure WriteFailureFromErrno() {
+  return errno == ENOSPC || errno == EDQUOT ? ProfileWriteFailure::kDiskFull
+                                            : ProfileWriteFailure::kUnwritable;
+}
+
 // Writes `bytes` to a temporary file beside `name`, flushes it to disk and
 // renames it over `name`, keeping the permissions of an existing file.
-bool ReplaceFile(const std::string& name, const std::string& bytes) {
+ProfileWriteFailure ReplaceFile(const std::string& name, const std::string& bytes) {
   static std::atomic<unsigned> counter{0};
   const TempNamePattern pattern = TempPatternFor(name);
   const std::string temp = pattern.prefix + std::to_string(::getpid()) + pattern.separator +
                            std::to_string(counter.fetch_add(1)) + pattern.suffix;
   const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-  if (fd < 0) return false;
+  if (fd < 0) return WriteFailureFromErrno();
   struct stat old_file;
   bool ok = true;
   if (::stat(name.c_str(), &old_file) == 0) ok = ::fchmod(fd, old_file.st_mode & 07777) == 0;
   ok = ok && WriteAll(fd, bytes) && ::fsync(fd) == 0;
-  ok = (::close(fd) == 0) && ok;
-  ok = ok && ::rename(temp.c_str(), name.c_str()) == 0;
-  if (!ok) {
-    ::unlink(temp.c_str());
-    return false;
+  ProfileWriteFailure failure = ok ? ProfileWriteFailure::kNone : WriteFailureFromErrno();
+  if (::close(fd) != 0 && ok) failure = WriteFailureFromErrno();
+  if (failure == ProfileWriteFailure::kNone && ::rename(temp.c_str(), name.c_str()) != 0) {
+    failure = WriteFailureFromErrno();
   }
   // The folder is not synced: the rename reaches the disk with the next
   // journal commit, and until then the old file stays whole.
-  return true;
+  if (failure != ProfileWriteFailure::kNone) ::unlink(temp.c_str());
+  return failure;
 }
 
 std::wstring Truncated(std::wstring text) {
@@ -270,19 +275,32 @@ std::wstring GetPrivateProfileString(const std::wstring& section, const std::wst
   return Truncated(Trim(text.Decode(at.value_begin, at.value_end)));
 }
 
-bool WritePrivateProfileString(const std::wstring& section, const std::wstring& key,
+namespace {
+
+ProfileWriteFailure WriteValue(const std::wstring& section, const std::wstring& key,
                                const std::wstring& value, const std::wstring& path) {
   // Settings texts come from pages and manifests: none may add lines of its own.
   if (!IsSingleLine(section) || section.find(L']') != std::wstring::npos ||
       !IsStorableProfileKey(key) || !IsSingleLine(value)) {
-    return false;
+    return ProfileWriteFailure::kRefusedText;
   }
   const std::string name = ToFsName(path);
   std::lock_guard<std::mutex> lock(g_profile_mutex);
   std::string bytes;
-  if (ReadWholeFile(name, bytes) == ReadResult::kFailed) return false;
+  if (ReadWholeFile(name, bytes) == ReadResult::kFailed) return ProfileWriteFailure::kUnreadable;
   const ProfileText text(std::move(bytes));
   return ReplaceFile(name, WithValue(text, Trim(section), Trim(key), value));
+}
+
+}  // namespace
+
+bool WritePrivateProfileString(const std::wstring& section, const std::wstring& key,
+                               const std::wstring& value, const std::wstring& path,
+                               ProfileWriteFailure* failure) {
+  const ProfileWriteFailure result = WriteValue(section, key, value, path);
+  if (result == ProfileWriteFailure::kNone) return true;
+  if (failure != nullptr) *failure = result;
+  return false;
 }
 
 void RemoveStaleProfileTemps(const std::wstring& path) {

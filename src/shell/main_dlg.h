@@ -38,13 +38,18 @@ class CMainDlg : public CommandHost, public MainWindowLink, private platform::We
   void OnCancel();
   long OnUnzPkgResult(bool ok);
 
-  // CommandHost (main thread).
+  // CommandHost (main thread), over the shell's process-wide values.
+  CommandSettings Settings() const override;
+  BookMode Book() const override;
+  void SetBook(BookMode book) override;
+  void SetPackagePath(const std::wstring& path) override;
+  MainWindowLink* WindowLink() override;
   void RunPageScript(const std::wstring& statement) override;
   void Navigate(const std::wstring& url) override;
   void EnterReadingMode() override;
   void EnterWindowedMode(bool maximise) override;
   void Minimise() override;
-  void ShowMessage(const std::wstring& text, MessageKind kind) override;
+  void ShowMessage(const std::wstring& text, platform::MessageIcon icon) override;
   std::optional<std::wstring> ChoosePackageFile() override;
 
   // MainWindowLink (any thread). After the window has ended, posted and sent
@@ -53,7 +58,8 @@ class CMainDlg : public CommandHost, public MainWindowLink, private platform::We
   void Send(std::function<void()> task) override;
   void PostUnzipResult(bool ok) override;
   void SendCancel() override;
-  void ShowMessageBox(const std::wstring& text, const std::wstring& caption, Icon icon) override;
+  void ShowMessageBox(const std::wstring& text, const std::wstring& caption,
+                      platform::MessageIcon icon) override;
 
  private:
   // WebWindowEvents: the message filter, close requests and page calls.

@@ -1,5 +1,7 @@
 // The host window as seen by the page commands (CommandHost), by worker
 // threads (MainWindowLink) and by the page bridge (WinFun).
+#include <utility>
+
 #include "commands/win_fun.h"
 #include "platform/file_dialog.h"
 #include "platform/main_loop.h"
@@ -7,6 +9,22 @@
 #include "shell/main_dlg.h"
 #include "shell/shared_values.h"
 #include "shell/win_fun_arguments.h"
+
+CommandSettings CMainDlg::Settings() const {
+  return CommandSettings{g_strAppDir,    g_strDataDir, g_strPort,
+                         g_strServerUrl, g_strVersion, g_strConfigPath};
+}
+
+BookMode CMainDlg::Book() const { return BookMode{g_bInBook, g_strBookKey}; }
+
+void CMainDlg::SetBook(BookMode book) {
+  g_bInBook = book.in_book;
+  g_strBookKey = std::move(book.key);
+}
+
+void CMainDlg::SetPackagePath(const std::wstring& path) { g_strPackagePath = path; }
+
+MainWindowLink* CMainDlg::WindowLink() { return g_hMainWnd; }
 
 void CMainDlg::RunPageScript(const std::wstring& statement) {
   if (m_window) m_window->RunScript(statement);
@@ -28,10 +46,8 @@ void CMainDlg::Minimise() {
   if (m_window) m_window->Minimise();
 }
 
-void CMainDlg::ShowMessage(const std::wstring& text, MessageKind kind) {
-  platform::ShowMessageBox(text, g_strProductName,
-                           kind == MessageKind::kError ? platform::MessageIcon::kError
-                                                       : platform::MessageIcon::kInformation);
+void CMainDlg::ShowMessage(const std::wstring& text, platform::MessageIcon icon) {
+  platform::ShowMessageBox(text, g_strProductName, icon);
 }
 
 std::optional<std::wstring> CMainDlg::ChoosePackageFile() {
@@ -61,19 +77,16 @@ void CMainDlg::SendCancel() {
   Send([] { CMainDlg::Current()->OnCancel(); });
 }
 
-void CMainDlg::ShowMessageBox(const std::wstring& text, const std::wstring& caption, Icon icon) {
-  platform::MessageIcon shown = icon == Icon::kError     ? platform::MessageIcon::kError
-                                : icon == Icon::kWarning ? platform::MessageIcon::kWarning
-                                                         : platform::MessageIcon::kInformation;
-  Send([&] { platform::ShowMessageBox(text, caption, shown); });
+void CMainDlg::ShowMessageBox(const std::wstring& text, const std::wstring& caption,
+                              platform::MessageIcon icon) {
+  Send([&] { platform::ShowMessageBox(text, caption, icon); });
 }
 
 std::optional<bool> CMainDlg::OnWinFun(const std::vector<platform::ScriptValue>& arguments) {
   try {
     std::optional<WinFunArguments> texts = ConvertWinFunArguments(arguments);
     if (!texts) return std::nullopt;
-    const WinFunArguments& a = *texts;
-    return RunWinFun(*this, a[0], a[1], a[2], a[3], a[4], a[5]);
+    return RunWinFun(*this, *texts);
   } catch (...) {
     return std::nullopt;  // out of memory: the page's call fails, nothing changed
   }

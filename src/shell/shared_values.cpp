@@ -5,8 +5,10 @@
 #include <cstdlib>
 #include <mutex>
 
+#include "core/diag_log.h"
 #include "platform/fs.h"
 #include "platform/ini.h"
+#include "util/settings_write.h"
 #include "util/text.h"
 
 const std::wstring g_strProductName = L"Quillory";
@@ -78,8 +80,9 @@ void ReadLastUpdate() {
   g_strLastUpdate =
       platform::GetPrivateProfileString(L"BASE", kLastUpdateKey, L"", g_strConfigPath);
   if (!g_strLastUpdate.empty()) return;
-  // The write's result is not checked: a failed write leaves the second read empty.
-  platform::WritePrivateProfileString(L"Base", kLastUpdateKey, kLastUpdateDefault, g_strConfigPath);
+  // A failed write is only logged: it leaves the second read empty.
+  LogIfFailed("last update default",
+              WriteSetting(L"Base", kLastUpdateKey, kLastUpdateDefault, g_strConfigPath));
   g_strLastUpdate =
       platform::GetPrivateProfileString(L"BASE", kLastUpdateKey, L"", g_strConfigPath);
 }

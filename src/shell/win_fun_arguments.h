@@ -8,14 +8,12 @@
 // fail (it throws in the page) before any command runs.
 #pragma once
 
-#include <array>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "commands/win_fun.h"
 #include "platform/web_window.h"
-
-using WinFunArguments = std::array<std::wstring, 6>;
 
 std::optional<WinFunArguments> ConvertWinFunArguments(
     const std::vector<platform::ScriptValue>& values);

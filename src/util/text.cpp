@@ -3,11 +3,19 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cwchar>
 
 #include "platform/codepage.h"
 #include "platform/fs.h"
+#include "platform/utf8.h"
 
 namespace {
+
+// C0 and C1 controls and the two separators that script and some viewers
+// take for a line break.
+bool IsLineBreaking(wchar_t c) {
+  return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x2028 || c == 0x2029;
+}
 
 // A caller error: reported on stderr; debug builds stop here like assert(),
 // release builds go on with an empty result.
@@ -109,3 +117,18 @@ std::string UrlDecodeUtf8(const std::string& raw) {
 std::string WideToFsName(const std::wstring& text) { return platform::ToFsName(text); }
 
 std::wstring FsNameToWide(const std::string& name) { return platform::FromFsName(name); }
+
+std::string OneLineText(const std::wstring& text) {
+  std::wstring printable;
+  printable.reserve(text.size());
+  for (wchar_t c : text) {
+    if (!IsLineBreaking(c)) {
+      printable += c;
+      continue;
+    }
+    wchar_t escape[8];
+    std::swprintf(escape, 8, L"\\u%04X", static_cast<unsigned>(c));
+    printable += escape;
+  }
+  return platform::Utf8Encode(printable);
+}

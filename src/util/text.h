@@ -26,3 +26,8 @@ std::string UrlDecodeUtf8(const std::string& raw);
 // File-system names (UTF-8 here), kept apart from the code page.
 std::string WideToFsName(const std::wstring& text);
 std::wstring FsNameToWide(const std::string& name);
+
+// `text` as UTF-8 for a message of one line (a failure's reason): control
+// characters, which a file or page may carry in a name, become "\u" and four
+// hexadecimal digits, so that they cannot end the line or forge another.
+std::string OneLineText(const std::wstring& text);

@@ -8,6 +8,7 @@
 
 #include "platform/fs.h"
 #include "util/zip_entry.h"
+#include "util/zip_fault.h"
 #include "util/zip_io.h"
 #include "util/zip_walk.h"
 
@@ -25,18 +26,32 @@ class ArchiveCloser {
   unzFile m_archive;
 };
 
+constexpr const char* kDamagedDirectory = "central directory damaged";
+
+// Why entry `index`, the archive's current one, cannot be unpacked; success
+// when it can.
+Outcome CheckEntry(unzFile archive, ZPOS64_T index) {
+  EntryInfo info;
+  EntryFault fault = ReadEntryInfo(archive, info);
+  if (fault == EntryFault::kNone) fault = CheckSupported(info.raw);
+  if (fault == EntryFault::kNone) return Outcome::Success();
+  return Outcome::Failure(EntryFaultReason(fault, NameForReason(info, index)));
+}
+
 // Looks at every entry before anything is written: one name that would lead
 // out of the target folder, cannot be decoded or is too long, or one entry
 // whose method or encryption cannot be unpacked, fails the whole archive with nothing
 // written. Leaves the archive at its first entry.
-bool CheckAllEntries(unzFile archive, ZPOS64_T count) {
-  if (unzGoToFirstFile(archive) != UNZ_OK) return false;
+Outcome CheckAllEntries(unzFile archive, ZPOS64_T count) {
+  if (unzGoToFirstFile(archive) != UNZ_OK) return Outcome::Failure(kDamagedDirectory);
   for (ZPOS64_T i = 0; i < count; ++i) {
-    std::optional<EntryInfo> info = ReadEntryInfo(archive);
-    if (!info || !IsSupportedEntry(info->raw)) return false;
-    if (i + 1 < count && unzGoToNextFile(archive) != UNZ_OK) return false;
+    if (Outcome entry = CheckEntry(archive, i); !entry) return entry;
+    if (i + 1 < count && unzGoToNextFile(archive) != UNZ_OK) {
+      return Outcome::Failure(kDamagedDirectory);
+    }
   }
-  return unzGoToFirstFile(archive) == UNZ_OK;
+  if (unzGoToFirstFile(archive) != UNZ_OK) return Outcome::Failure(kDamagedDirectory);
+  return Outcome::Success();
 }
 
 // minizip refuses an archive that is nothing but its end record (it reads
@@ -66,28 +81,33 @@ std::wstring WithTrailingSeparator(std::wstring folder) {
   return folder;
 }
 
-bool UnzipAllEntries(unzFile archive, const std::wstring& target_folder,
-                     const platform::ArchiveFile* file) {
+Outcome UnzipAllEntries(unzFile archive, const std::wstring& target_folder,
+                        const platform::ArchiveFile* file) {
   unz_global_info64 global{};
-  if (unzGetGlobalInfo64(archive, &global) != UNZ_OK) return false;
+  if (unzGetGlobalInfo64(archive, &global) != UNZ_OK) return Outcome::Failure(kDamagedDirectory);
   ZPOS64_T count = global.number_entry;
-  if (count == 0) return true;
-  if (file == nullptr || !CheckAllEntries(archive, count)) return false;
+  if (count == 0) return Outcome::Success();
+  if (file == nullptr) return Outcome::Failure("archive file cannot be read");
+  if (Outcome checked = CheckAllEntries(archive, count); !checked) return checked;
   return UnpackEntries(archive, count, WithTrailingSeparator(target_folder), *file);
 }
 
 }  // namespace
 
-bool UnzipArchive(const std::wstring& archive_path, const std::wstring& target_folder) {
+Outcome UnzipArchive(const std::wstring& archive_path, const std::wstring& target_folder) {
   try {
     OpenedArchiveFile opened;
     zlib_filefunc64_def functions = ArchiveFileFunctions(&opened);
     unzFile archive = unzOpen2_64(platform::ToFsName(archive_path).c_str(), &functions);
-    if (archive == nullptr) return IsEmptyArchive(archive_path);
+    if (archive == nullptr) {
+      if (!opened.ever_opened) return Outcome::Failure("archive file cannot be opened");
+      if (IsEmptyArchive(archive_path)) return Outcome::Success();
+      return Outcome::Failure("not a zip archive");
+    }
     ArchiveCloser closer(archive);
     return UnzipAllEntries(archive, target_folder, opened.file);
   } catch (...) {
     // Out of memory while building paths: the archive is not unpacked.
-    return false;
+    return Outcome::Failure("out of memory");
   }
 }

@@ -4,9 +4,9 @@
 #include <utility>
 
 void OrderedCommits::Done(std::uint64_t index, PendingEntry entry) noexcept {
-  if (index >= m_failed || !entry.ok) {
+  if (index >= m_failed || entry.fault != EntryFault::kNone) {
     // The writer's destructor removes the temporary file.
-    if (!entry.ok) Fail(index);
+    if (entry.fault != EntryFault::kNone) Fail(index, entry.fault);
     return;
   }
   Slot& slot = SlotOf(index);
@@ -16,32 +16,35 @@ void OrderedCommits::Done(std::uint64_t index, PendingEntry entry) noexcept {
   CommitReady();
 }
 
-void OrderedCommits::Fail(std::uint64_t index) noexcept {
+void OrderedCommits::Fail(std::uint64_t index, EntryFault fault) noexcept {
   if (index >= m_failed) return;
   m_failed = index;
+  m_fault = fault;
   DiscardFrom(index);
 }
 
-bool OrderedCommits::Commit(PendingEntry& entry) {
-  if (entry.writer == nullptr) return true;
+EntryFault OrderedCommits::Commit(PendingEntry& entry) {
+  if (entry.writer == nullptr) return EntryFault::kNone;
   // Checked now rather than before unpacking: an earlier entry of the same
   // name may only just have taken the place.
-  return platform::CanReplaceFile(entry.path) && entry.writer->Commit(entry.path);
+  if (!platform::CanReplaceFile(entry.path)) return EntryFault::kPlaceTaken;
+  if (entry.writer->Commit(entry.path)) return EntryFault::kNone;
+  return entry.writer->DiskFull() ? EntryFault::kDiskFull : EntryFault::kRenameFailed;
 }
 
 void OrderedCommits::CommitReady() noexcept {
   while (m_next < m_failed && SlotOf(m_next).filled) {
     Slot& slot = SlotOf(m_next);
-    bool committed = false;
+    EntryFault fault = EntryFault::kOutOfMemory;
     try {
-      committed = Commit(slot.entry);
+      fault = Commit(slot.entry);
     } catch (...) {
       // Out of memory while converting the path: the entry fails.
     }
     slot.filled = false;
     slot.entry = PendingEntry{};
-    if (!committed) {
-      Fail(m_next);
+    if (fault != EntryFault::kNone) {
+      Fail(m_next, fault);
       return;
     }
     ++m_next;

@@ -11,10 +11,12 @@
 #include <string>
 
 #include "platform/file_writer.h"
+#include "util/zip_fault.h"
 
 // One entry's outcome, waiting for its turn.
 struct PendingEntry {
-  bool ok = false;
+  // kNone for an entry unpacked whole; until then, why it is not.
+  EntryFault fault = EntryFault::kOutOfMemory;
   // The complete temporary file and where it goes; none for an entry with
   // nothing to rename (a folder entry).
   std::unique_ptr<platform::FileWriter> writer;
@@ -32,11 +34,13 @@ class OrderedCommits {
   // ready, in order; an entry at or after the first failure is discarded,
   // its temporary file removed. Allocates nothing, so it cannot throw.
   void Done(std::uint64_t index, PendingEntry entry) noexcept;
-  // Entry `index` failed before anything was written for it.
-  void Fail(std::uint64_t index) noexcept;
+  // Entry `index` failed for `fault` before anything was written for it.
+  void Fail(std::uint64_t index, EntryFault fault) noexcept;
   // Entries before this index are committed.
   std::uint64_t Committed() const { return m_next; }
   std::uint64_t FirstFailure() const { return m_failed; }
+  // Why the first failing entry failed; kNone while none has.
+  EntryFault FirstFault() const { return m_fault; }
 
  private:
   struct Slot {
@@ -44,7 +48,7 @@ class OrderedCommits {
     std::uint64_t index = 0;
     PendingEntry entry;
   };
-  static bool Commit(PendingEntry& entry);
+  static EntryFault Commit(PendingEntry& entry);
   void CommitReady() noexcept;
   void DiscardFrom(std::uint64_t index) noexcept;
   Slot& SlotOf(std::uint64_t index) { return m_slots[index % kWindow]; }
@@ -52,4 +56,5 @@ class OrderedCommits {
   std::array<Slot, kWindow> m_slots;
   std::uint64_t m_next = 0;
   std::uint64_t m_failed = kNoFailure;
+  EntryFault m_fault = EntryFault::kNone;
 };

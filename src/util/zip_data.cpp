@@ -28,6 +28,14 @@ std::uint32_t Crc32(std::uint32_t crc, const char* data, std::size_t size) {
   return libdeflate_crc32(crc, data, size);
 }
 
+EntryFault CrcFault(std::uint32_t crc, const EntryData& data) {
+  return crc == data.crc ? EntryFault::kNone : EntryFault::kCrcDiffers;
+}
+
+EntryFault WriteFault(const platform::FileWriter& writer) {
+  return writer.DiskFull() ? EntryFault::kDiskFull : EntryFault::kWriteFailed;
+}
+
 // Ends a zlib inflate stream on every path out.
 class InflateGuard {
  public:
@@ -57,8 +65,8 @@ EntryDecoder::~EntryDecoder() {
   if (m_decompressor != nullptr) libdeflate_free_decompressor(m_decompressor);
 }
 
-bool EntryDecoder::Decode(const platform::ArchiveFile& file, const EntryData& data,
-                          platform::FileWriter& writer) {
+EntryFault EntryDecoder::Decode(const platform::ArchiveFile& file, const EntryData& data,
+                                platform::FileWriter& writer) {
   if (!data.deflated) return CopyStored(file, data, writer);
   if (data.compressed_size <= kWholeEntryLimit && data.uncompressed_size <= kWholeEntryLimit &&
       data.uncompressed_size / kMaxDeflateRatio <= data.compressed_size) {
@@ -67,48 +75,50 @@ bool EntryDecoder::Decode(const platform::ArchiveFile& file, const EntryData& da
   return InflateStreaming(file, data, writer);
 }
 
-bool EntryDecoder::CopyStored(const platform::ArchiveFile& file, const EntryData& data,
-                              platform::FileWriter& writer) {
-  if (data.compressed_size != data.uncompressed_size) return false;
+EntryFault EntryDecoder::CopyStored(const platform::ArchiveFile& file, const EntryData& data,
+                                    platform::FileWriter& writer) {
+  if (data.compressed_size != data.uncompressed_size) return EntryFault::kSizeDiffers;
   char* piece = m_in.Get(kPieceSize);
   std::uint32_t crc = 0;
   std::uint64_t position = data.offset;
   for (std::uint64_t left = data.uncompressed_size; left > 0;) {
     std::size_t count = static_cast<std::size_t>(std::min<std::uint64_t>(left, kPieceSize));
-    if (file.ReadAt(position, piece, count) != count) return false;
+    if (file.ReadAt(position, piece, count) != count) return EntryFault::kDataCutShort;
     crc = Crc32(crc, piece, count);
-    if (!writer.Write(piece, count)) return false;
+    if (!writer.Write(piece, count)) return WriteFault(writer);
     position += count;
     left -= count;
   }
-  return crc == data.crc;
+  return CrcFault(crc, data);
 }
 
-bool EntryDecoder::InflateWhole(const platform::ArchiveFile& file, const EntryData& data,
-                                platform::FileWriter& writer) {
+EntryFault EntryDecoder::InflateWhole(const platform::ArchiveFile& file, const EntryData& data,
+                                      platform::FileWriter& writer) {
   if (m_decompressor == nullptr) m_decompressor = libdeflate_alloc_decompressor();
-  if (m_decompressor == nullptr) return false;
+  if (m_decompressor == nullptr) return EntryFault::kOutOfMemory;
   auto in_size = static_cast<std::size_t>(data.compressed_size);
   auto out_size = static_cast<std::size_t>(data.uncompressed_size);
   char* in = m_in.Get(in_size);
   char* out = m_out.Get(out_size);
-  if (file.ReadAt(data.offset, in, in_size) != in_size) return false;
+  if (file.ReadAt(data.offset, in, in_size) != in_size) return EntryFault::kDataCutShort;
   std::size_t used = 0;
   std::size_t produced = 0;
-  // Data that would inflate past the recorded size fails as short data does.
-  if (libdeflate_deflate_decompress_ex(m_decompressor, in, in_size, out, out_size, &used,
-                                       &produced) != LIBDEFLATE_SUCCESS ||
-      produced != out_size) {
-    return false;
+  const libdeflate_result result = libdeflate_deflate_decompress_ex(
+      m_decompressor, in, in_size, out, out_size, &used, &produced);
+  if (result == LIBDEFLATE_BAD_DATA) return EntryFault::kDataDamaged;
+  // Data that would inflate past the recorded size differs as short data does.
+  if (result != LIBDEFLATE_SUCCESS || produced != out_size) return EntryFault::kSizeDiffers;
+  if (EntryFault crc = CrcFault(Crc32(0, out, out_size), data); crc != EntryFault::kNone) {
+    return crc;
   }
-  return Crc32(0, out, out_size) == data.crc && writer.Write(out, out_size);
+  return writer.Write(out, out_size) ? EntryFault::kNone : WriteFault(writer);
 }
 
-bool EntryDecoder::InflateStreaming(const platform::ArchiveFile& file, const EntryData& data,
-                                    platform::FileWriter& writer) {
+EntryFault EntryDecoder::InflateStreaming(const platform::ArchiveFile& file, const EntryData& data,
+                                          platform::FileWriter& writer) {
   z_stream stream{};
   // Zip entries hold raw deflate data, without zlib's header.
-  if (inflateInit2(&stream, -MAX_WBITS) != Z_OK) return false;
+  if (inflateInit2(&stream, -MAX_WBITS) != Z_OK) return EntryFault::kOutOfMemory;
   InflateGuard guard(stream);
   char* in = m_in.Get(kPieceSize);
   char* out = m_out.Get(kPieceSize);
@@ -118,9 +128,10 @@ bool EntryDecoder::InflateStreaming(const platform::ArchiveFile& file, const Ent
   std::uint32_t crc = 0;
   for (int status = Z_OK; status != Z_STREAM_END;) {
     if (stream.avail_in == 0) {
-      if (in_left == 0) return false;  // the data ends before its stream does
+      // The data ends before its stream does.
+      if (in_left == 0) return EntryFault::kDataCutShort;
       std::size_t count = static_cast<std::size_t>(std::min<std::uint64_t>(in_left, kPieceSize));
-      if (file.ReadAt(position, in, count) != count) return false;
+      if (file.ReadAt(position, in, count) != count) return EntryFault::kDataCutShort;
       position += count;
       in_left -= count;
       stream.next_in = reinterpret_cast<Bytef*>(in);
@@ -129,12 +140,13 @@ bool EntryDecoder::InflateStreaming(const platform::ArchiveFile& file, const Ent
     stream.next_out = reinterpret_cast<Bytef*>(out);
     stream.avail_out = static_cast<uInt>(kPieceSize);
     status = inflate(&stream, Z_NO_FLUSH);
-    if (status != Z_OK && status != Z_STREAM_END) return false;
+    if (status == Z_MEM_ERROR) return EntryFault::kOutOfMemory;
+    if (status != Z_OK && status != Z_STREAM_END) return EntryFault::kDataDamaged;
     std::size_t produced = kPieceSize - stream.avail_out;
-    if (produced > out_left) return false;
+    if (produced > out_left) return EntryFault::kSizeDiffers;
     out_left -= produced;
     crc = Crc32(crc, out, produced);
-    if (!writer.Write(out, produced)) return false;
+    if (!writer.Write(out, produced)) return WriteFault(writer);
   }
-  return out_left == 0 && crc == data.crc;
+  return out_left != 0 ? EntryFault::kSizeDiffers : CrcFault(crc, data);
 }

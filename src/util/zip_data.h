@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <memory>
 
+#include "util/zip_fault.h"
+
 struct libdeflate_decompressor;
 
 namespace platform {
@@ -32,10 +34,11 @@ class EntryDecoder {
   EntryDecoder(const EntryDecoder&) = delete;
   EntryDecoder& operator=(const EntryDecoder&) = delete;
 
-  // Writes the entry's data to `writer`. True only when all of it could be
-  // read, it decoded to exactly its recorded size and its CRC-32 matched.
-  bool Decode(const platform::ArchiveFile& file, const EntryData& data,
-              platform::FileWriter& writer);
+  // Writes the entry's data to `writer`. kNone only when all of it could be
+  // read and written, it decoded to exactly its recorded size and its CRC-32
+  // matched; otherwise the first of these that failed.
+  EntryFault Decode(const platform::ArchiveFile& file, const EntryData& data,
+                    platform::FileWriter& writer);
 
  private:
   // Memory that grows to the largest size asked for and is kept.
@@ -48,12 +51,12 @@ class EntryDecoder {
     std::size_t m_size = 0;
   };
 
-  bool CopyStored(const platform::ArchiveFile& file, const EntryData& data,
-                  platform::FileWriter& writer);
-  bool InflateWhole(const platform::ArchiveFile& file, const EntryData& data,
-                    platform::FileWriter& writer);
-  bool InflateStreaming(const platform::ArchiveFile& file, const EntryData& data,
+  EntryFault CopyStored(const platform::ArchiveFile& file, const EntryData& data,
                         platform::FileWriter& writer);
+  EntryFault InflateWhole(const platform::ArchiveFile& file, const EntryData& data,
+                          platform::FileWriter& writer);
+  EntryFault InflateStreaming(const platform::ArchiveFile& file, const EntryData& data,
+                              platform::FileWriter& writer);
 
   Buffer m_in;
   Buffer m_out;

@@ -5,6 +5,7 @@
 
 #include "platform/fs.h"
 #include "util/relative_name.h"
+#include "util/text.h"
 #include "util/zip_names.h"
 
 namespace {
@@ -72,24 +73,39 @@ platform::LocalTime EntryTime(const tm_unz& date) {
                              static_cast<int>(date.tm_min),  static_cast<int>(date.tm_sec)};
 }
 
-std::optional<EntryInfo> ReadEntryInfo(unzFile archive) {
-  EntryInfo info;
+EntryFault ReadEntryInfo(unzFile archive, EntryInfo& info) {
   char name[kMaxEntryNameBytes + 1] = {};
   if (unzGetCurrentFileInfo64(archive, &info.raw, name, sizeof name, nullptr, 0, nullptr, 0) !=
       UNZ_OK) {
-    return std::nullopt;
+    return EntryFault::kUnreadableRecord;
   }
-  if (info.raw.size_filename > kMaxEntryNameBytes) return std::nullopt;
+  if (info.raw.size_filename > kMaxEntryNameBytes) return EntryFault::kNameTooLong;
   std::optional<std::wstring> decoded =
       DecodeEntryName(name, info.raw.size_filename, (info.raw.flag & kUtf8NameFlag) != 0);
-  if (!decoded || !IsContainedName(*decoded)) return std::nullopt;
+  if (!decoded) return EntryFault::kUndecodableName;
   info.name = std::move(*decoded);
-  return info;
+  return IsContainedName(info.name) ? EntryFault::kNone : EntryFault::kNameLeavesFolder;
 }
 
-bool IsSupportedEntry(const unz_file_info64& raw) {
-  if ((raw.flag & kEncryptedFlag) != 0) return false;
-  return raw.compression_method == kStoredMethod || raw.compression_method == Z_DEFLATED;
+std::string NameForReason(const EntryInfo& info, std::uint64_t index) {
+  if (info.name.empty()) return "#" + std::to_string(index + 1);
+  return OneLineText(info.name);
+}
+
+std::string NameForReason(unzFile archive, std::uint64_t index) {
+  EntryInfo info;
+  bool found = unzGoToFirstFile(archive) == UNZ_OK;
+  for (std::uint64_t i = 0; found && i < index; ++i) found = unzGoToNextFile(archive) == UNZ_OK;
+  if (found) ReadEntryInfo(archive, info);
+  return NameForReason(info, index);
+}
+
+EntryFault CheckSupported(const unz_file_info64& raw) {
+  if ((raw.flag & kEncryptedFlag) != 0) return EntryFault::kEncrypted;
+  if (raw.compression_method == kStoredMethod || raw.compression_method == Z_DEFLATED) {
+    return EntryFault::kNone;
+  }
+  return EntryFault::kUnsupportedMethod;
 }
 
 bool IsDeflated(const unz_file_info64& raw) { return raw.compression_method == Z_DEFLATED; }

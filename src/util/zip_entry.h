@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/file_writer.h"
+#include "util/zip_fault.h"
 
 // What the extraction needs to know about the archive's current entry.
 struct EntryInfo {
@@ -21,14 +22,22 @@ struct EntryInfo {
   unz_file_info64 raw{};  // the entry's central-directory record
 };
 
-// Reads the current entry's record and name. None when the record cannot be
-// read, or when the name is too long, undecodable or would lead out of the
-// target folder.
-std::optional<EntryInfo> ReadEntryInfo(unzFile archive);
+// Reads the current entry's record and name into `info`. kNone, or why the
+// entry cannot be unpacked: its record cannot be read, or its name is too
+// long, undecodable or would lead out of the target folder (`info.name`
+// then holds the name).
+EntryFault ReadEntryInfo(unzFile archive, EntryInfo& info);
 
-// True when the entry can be unpacked as it is: stored or deflated, and not
-// encrypted.
-bool IsSupportedEntry(const unz_file_info64& raw);
+// The entry's name for a failure's reason: as one line of text, or "#" and
+// its number (from 1) when `info` holds no name.
+std::string NameForReason(const EntryInfo& info, std::uint64_t index);
+// The same for entry `index` of `archive`, found from the first entry on;
+// moves the archive's current entry.
+std::string NameForReason(unzFile archive, std::uint64_t index);
+
+// kNone when the entry can be unpacked as it is: stored or deflated, and
+// not encrypted.
+EntryFault CheckSupported(const unz_file_info64& raw);
 
 // True for a deflated entry, false for a stored one.
 bool IsDeflated(const unz_file_info64& raw);

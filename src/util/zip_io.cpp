@@ -24,6 +24,7 @@ voidpf OpenFile(voidpf opaque, const void* filename, int mode) {
     auto* file = new ArchiveFile();
     if (file->Open(static_cast<const char*>(filename))) {
       AsOpened(opaque)->file = file;
+      AsOpened(opaque)->ever_opened = true;
       return file;
     }
     delete file;

@@ -13,6 +13,7 @@ class ArchiveFile;
 // entries can be copied straight from it. Cleared when minizip closes it.
 struct OpenedArchiveFile {
   platform::ArchiveFile* file = nullptr;
+  bool ever_opened = false;  // the file could be opened, whatever minizip made of it
 };
 
 // Functions for unzOpen2_64, which then takes a file-system name. Reading

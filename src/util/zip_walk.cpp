@@ -28,7 +28,8 @@ struct Claim {
 };
 
 // Where the entry's data starts, from its local header, which minizip
-// checks against the central directory's record.
+// checks against the central directory's record. None when the header is
+// damaged.
 std::optional<EntryData> LocateData(unzFile archive, const unz_file_info64& raw) {
   if (unzOpenCurrentFile(archive) != UNZ_OK) return std::nullopt;
   ZPOS64_T start = unzGetCurrentFileZStreamPos64(archive);
@@ -51,15 +52,15 @@ class Walk {
   // One worker's loop: takes entries and unpacks them until none is left
   // or one failed.
   void Work() noexcept;
-  // After every worker returned: true when every entry was committed;
+  // After every worker returned: success when every entry was committed;
   // otherwise takes back the folders of entries after the failure.
-  bool Finish();
+  Outcome Finish();
 
  private:
   std::vector<Claim> TakeBatch();
   std::optional<Claim> TakeNext(bool wait);
   bool WaitForTurn(std::uint64_t index, bool wait);
-  bool TakeEntry(std::uint64_t index, Claim& claim);
+  EntryFault TakeEntry(std::uint64_t index, Claim& claim);
   void Done(std::uint64_t index, PendingEntry entry);
   PendingEntry Unpack(const Claim& claim, EntryDecoder& decoder);
 
@@ -93,7 +94,7 @@ void Walk::Work() noexcept {
     }
     if (batch.empty()) return;
     for (const Claim& claim : batch) {
-      PendingEntry entry;
+      PendingEntry entry;  // out of memory unless unpacked
       try {
         entry = Unpack(claim, decoder);
       } catch (...) {
@@ -104,11 +105,16 @@ void Walk::Work() noexcept {
   }
 }
 
-bool Walk::Finish() {
+Outcome Walk::Finish() {
   std::uint64_t failed = m_commits.FirstFailure();
-  if (failed == OrderedCommits::kNoFailure) return m_commits.Committed() == m_count;
+  if (failed == OrderedCommits::kNoFailure) {
+    // Otherwise no worker had the memory to take the next entries.
+    if (m_commits.Committed() == m_count) return Outcome::Success();
+    return Outcome::Failure("out of memory");
+  }
   m_folders.RemoveMadeAfter(failed);
-  return false;
+  return Outcome::Failure(
+      EntryFaultReason(m_commits.FirstFault(), NameForReason(m_archive, failed)));
 }
 
 bool SameFolder(const Claim& a, const Claim& b) {
@@ -145,14 +151,14 @@ std::optional<Claim> Walk::TakeNext(bool wait) {
   if (m_next >= m_count || !WaitForTurn(m_next, wait)) return std::nullopt;
   Claim claim;
   claim.index = m_next++;
-  bool taken = false;
+  PendingEntry failed;
   try {
-    taken = TakeEntry(claim.index, claim);
+    failed.fault = TakeEntry(claim.index, claim);
   } catch (...) {
     // Out of memory while building paths: the entry fails.
   }
-  if (taken) return claim;
-  Done(claim.index, PendingEntry{});
+  if (failed.fault == EntryFault::kNone) return claim;
+  Done(claim.index, std::move(failed));
   return std::nullopt;
 }
 
@@ -180,16 +186,17 @@ void Walk::Done(std::uint64_t index, PendingEntry entry) {
   m_committed.notify_all();
 }
 
-bool Walk::TakeEntry(std::uint64_t index, Claim& claim) {
-  if (index > 0 && unzGoToNextFile(m_archive) != UNZ_OK) return false;
-  std::optional<EntryInfo> info = ReadEntryInfo(m_archive);
-  if (!info || !IsSupportedEntry(info->raw)) return false;
-  std::optional<EntryData> data = LocateData(m_archive, info->raw);
-  if (!data) return false;
+EntryFault Walk::TakeEntry(std::uint64_t index, Claim& claim) {
+  if (index > 0 && unzGoToNextFile(m_archive) != UNZ_OK) return EntryFault::kUnreadableRecord;
+  EntryInfo info;
+  if (EntryFault fault = ReadEntryInfo(m_archive, info); fault != EntryFault::kNone) return fault;
+  if (EntryFault fault = CheckSupported(info.raw); fault != EntryFault::kNone) return fault;
+  std::optional<EntryData> data = LocateData(m_archive, info.raw);
+  if (!data) return EntryFault::kDamagedHeader;
   claim.data = *data;
-  claim.levels = SplitEntryName(info->name);
-  claim.time = EntryTime(info->raw.tmu_date);
-  return true;
+  claim.levels = SplitEntryName(info.name);
+  claim.time = EntryTime(info.raw.tmu_date);
+  return EntryFault::kNone;
 }
 
 // Makes the entry's folders and writes a file entry to a temporary file
@@ -197,26 +204,31 @@ bool Walk::TakeEntry(std::uint64_t index, Claim& claim) {
 // failure never leaves a cut-short file at the entry's path.
 PendingEntry Walk::Unpack(const Claim& claim, EntryDecoder& decoder) {
   PendingEntry entry;
+  entry.fault = EntryFault::kFolderRefused;
   std::optional<std::wstring> folder =
       CreateFolders(m_target, claim.levels, claim.index, m_folders);
   if (!folder) return entry;
   if (claim.levels.back().empty()) {
     // A folder entry counts as unpacked only when its folder is there.
-    entry.ok = platform::IsDirectory(*folder);
+    if (platform::IsDirectory(*folder)) entry.fault = EntryFault::kNone;
     return entry;
   }
   entry.path = *folder + claim.levels.back();
   entry.writer = std::make_unique<platform::FileWriter>();
-  entry.ok = entry.writer->Create(*folder) && decoder.Decode(m_file, claim.data, *entry.writer);
+  if (!entry.writer->Create(*folder)) {
+    entry.fault = entry.writer->DiskFull() ? EntryFault::kDiskFull : EntryFault::kNoTemporaryFile;
+    return entry;
+  }
+  entry.fault = decoder.Decode(m_file, claim.data, *entry.writer);
   // A time the platform cannot represent leaves the file's own time.
-  if (entry.ok) entry.writer->SetTimes(claim.time);
+  if (entry.fault == EntryFault::kNone) entry.writer->SetTimes(claim.time);
   return entry;
 }
 
 }  // namespace
 
-bool UnpackEntries(unzFile archive, std::uint64_t count, const std::wstring& target,
-                   const platform::ArchiveFile& file) {
+Outcome UnpackEntries(unzFile archive, std::uint64_t count, const std::wstring& target,
+                      const platform::ArchiveFile& file) {
   Walk walk(archive, count, target, file);
   std::thread helper;
   try {

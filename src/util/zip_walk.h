@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <string>
 
+#include "util/outcome.h"
+
 namespace platform {
 class ArchiveFile;
 }
@@ -17,8 +19,9 @@ class ArchiveFile;
 // Unpacks the `count` entries of `archive`, which stands at its first entry
 // and whose entries all passed the checks, into `target` (ending in a
 // separator), reading their data from `file`, the reader under `archive`.
-// True when every entry was unpacked. After a failure nothing of the
+// Succeeds when every entry was unpacked; otherwise the reason names the
+// first failing entry in archive order. After a failure nothing of the
 // entries after the first failing one is left: their files are not
 // committed, and the folders made only for them are removed again.
-bool UnpackEntries(unzFile archive, std::uint64_t count, const std::wstring& target,
-                   const platform::ArchiveFile& file);
+Outcome UnpackEntries(unzFile archive, std::uint64_t count, const std::wstring& target,
+                      const platform::ArchiveFile& file);

@@ -8,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "fake_command_host.h"
 #include "program_folder_fixture.h"
 
 namespace {
@@ -30,8 +29,6 @@ class ProductCatalogueTest : public ProgramFolderTest {
   static std::string ListOf(const std::string& children) {
     return kDeclaration + "<ProductList>\n" + children + "</ProductList>\n";
   }
-
-  FakeCommandHost host_;
 };
 
 TEST_F(ProductCatalogueTest, ListsFoldersWithProXmlAndSkipsTheOthers) {

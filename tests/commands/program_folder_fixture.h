@@ -1,6 +1,6 @@
 // A throw-away program folder for command tests: a fresh temporary folder
-// with a content folder "Data", the process-wide values pointed at it, and
-// book mode reset. Removed again after each test.
+// with a content folder "Data", and a recording host whose set-up points at
+// it. Removed again after each test.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -13,7 +13,7 @@
 #include <string>
 #include <thread>
 
-#include "shell/shared_values.h"
+#include "fake_command_host.h"
 
 // Writes a file whole, creating its folders.
 inline void WriteBytes(const std::filesystem::path& path, const std::string& bytes) {
@@ -49,24 +49,19 @@ class ProgramFolderTest : public ::testing::Test {
     root_ = std::filesystem::temp_directory_path() /
             ("quillory-commands-" + std::to_string(random()) + std::to_string(random()));
     std::filesystem::create_directories(root_ / "Data");
-    g_strAppDir = root_.wstring() + L"/";
-    g_strDataDir = L"Data";
-    g_strConfigPath = g_strAppDir + L"config.ini";
-    g_strPort = L"4321";
-    g_strServerUrl = L"https://update.quillory.example";
-    g_strVersion = L"1.0.1.0";
-    g_bInBook = false;
-    g_strBookKey.clear();
+    const std::wstring program = root_.wstring() + L"/";
+    host_.settings = {program,    L"Data",
+                      L"4321",    L"https://update.quillory.example",
+                      L"1.0.1.0", program + L"config.ini"};
   }
   void TearDown() override {
     std::error_code ignored;
     std::filesystem::remove_all(root_, ignored);
-    g_bInBook = false;
-    g_strBookKey.clear();
   }
 
   std::filesystem::path Content() const { return root_ / "Data"; }
   std::filesystem::path ConfigFile() const { return root_ / "config.ini"; }
 
   std::filesystem::path root_;
+  FakeCommandHost host_;
 };

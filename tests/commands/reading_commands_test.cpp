@@ -10,17 +10,13 @@
 #include <thread>
 #include <vector>
 
-#include "fake_command_host.h"
 #include "program_folder_fixture.h"
 
 namespace {
 
 using Log = std::vector<std::wstring>;
 
-class ReadingCommandsTest : public ProgramFolderTest {
- protected:
-  FakeCommandHost host_;
-};
+using ReadingCommandsTest = ProgramFolderTest;
 
 TEST(IsAllDigitsTest, AcceptsOnlyAsciiDigits) {
   struct Case {
@@ -36,12 +32,12 @@ TEST(IsAllDigitsTest, AcceptsOnlyAsciiDigits) {
 
 TEST_F(ReadingCommandsTest, GoBookEntersReadingModeUnderTheProductKey) {
   GoBook(host_, L"1203");
-  EXPECT_TRUE(g_bInBook);
-  EXPECT_EQ(g_strBookKey, L"Product1203");
+  EXPECT_TRUE(host_.book.in_book);
+  EXPECT_EQ(host_.book.key, L"Product1203");
   EXPECT_EQ(host_.log, (Log{L"reading"}));
 
   GoBook(host_, L"");
-  EXPECT_EQ(g_strBookKey, L"Product");
+  EXPECT_EQ(host_.book.key, L"Product");
 }
 
 TEST_F(ReadingCommandsTest, GoMainWinMaximisesOnlyForExactlyMax) {
@@ -54,8 +50,8 @@ TEST_F(ReadingCommandsTest, GoMainWinMaximisesOnlyForExactlyMax) {
     host_.log.clear();
     GoMainWin(host_, size);
     EXPECT_EQ(host_.log, (Log{expected})) << size;
-    EXPECT_FALSE(g_bInBook);
-    EXPECT_TRUE(g_strBookKey.empty());
+    EXPECT_FALSE(host_.book.in_book);
+    EXPECT_TRUE(host_.book.key.empty());
   }
 }
 
@@ -66,8 +62,8 @@ TEST_F(ReadingCommandsTest, QuitBookRestoresAndLoadsTheMainPageInAnyState) {
     QuitBook(host_);
     EXPECT_EQ(host_.log,
               (Log{L"windowed:restore", L"navigate:http://localhost:4321/000000/kvr_main.html"}));
-    EXPECT_FALSE(g_bInBook);
-    EXPECT_TRUE(g_strBookKey.empty());
+    EXPECT_FALSE(host_.book.in_book);
+    EXPECT_TRUE(host_.book.key.empty());
   }
 }
 
@@ -76,13 +72,13 @@ TEST_F(ReadingCommandsTest, MinWindowLeavesBookModeAlone) {
   host_.log.clear();
   MinWindow(host_);
   EXPECT_EQ(host_.log, (Log{L"minimise"}));
-  EXPECT_TRUE(g_bInBook);
-  EXPECT_EQ(g_strBookKey, L"Product7");
+  EXPECT_TRUE(host_.book.in_book);
+  EXPECT_EQ(host_.book.key, L"Product7");
 }
 
 TEST_F(ReadingCommandsTest, LessonPageSurvivesLeavingAndReopeningTheBook) {
   GoBook(host_, L"7");
-  SaveLesson(L"15");
+  SaveLesson(host_, L"15");
   GoMainWin(host_, L"");
   GoBook(host_, L"7");
   host_.log.clear();
@@ -96,16 +92,16 @@ TEST_F(ReadingCommandsTest, LessonPageSurvivesLeavingAndReopeningTheBook) {
 
 TEST_F(ReadingCommandsTest, SaveLessonRefusesPagesWithOtherCharacters) {
   GoBook(host_, L"7");
-  SaveLesson(L"15");
-  for (const wchar_t* page : {L"12a", L"-3", L"1 2", L" 15", L"\uFF11"}) SaveLesson(page);
+  SaveLesson(host_, L"15");
+  for (const wchar_t* page : {L"12a", L"-3", L"1 2", L" 15", L"\uFF11"}) SaveLesson(host_, page);
   GetLesson(host_);
   EXPECT_EQ(host_.Statements(), (Log{L"SetFun('gotoPage','15');"}));
 }
 
 TEST_F(ReadingCommandsTest, EmptyLessonIsStoredButNotOffered) {
   GoBook(host_, L"7");
-  SaveLesson(L"15");
-  SaveLesson(L"");
+  SaveLesson(host_, L"15");
+  SaveLesson(host_, L"");
   GetLesson(host_);
   EXPECT_TRUE(host_.Statements().empty());
   EXPECT_NE(ReadBytes(ConfigFile()).find("Product7=\n"), std::string::npos);
@@ -127,10 +123,10 @@ TEST_F(ReadingCommandsTest, LessonCommandsDoNothingOutsideABook) {
   QuitBook(host_);
   host_.log.clear();
   GetLesson(host_);
-  SaveLesson(L"99");
+  SaveLesson(host_, L"99");
   GoMainWin(host_, L"max");
   GetLesson(host_);
-  SaveLesson(L"98");
+  SaveLesson(host_, L"98");
   EXPECT_EQ(host_.Statements(), Log{});
   EXPECT_EQ(ReadBytes(ConfigFile()), "[Product]\nProduct7=15\n");
 }
@@ -145,9 +141,9 @@ TEST_F(ReadingCommandsTest, BookIdThatCannotBeAKeyRemembersNothing) {
     WriteBytes(ConfigFile(), config);
     host_.log.clear();
     GoBook(host_, id);
-    SaveLesson(L"99");
+    SaveLesson(host_, L"99");
     GetLesson(host_);
-    EXPECT_TRUE(g_bInBook);
+    EXPECT_TRUE(host_.book.in_book);
     EXPECT_EQ(host_.log, (Log{L"reading"})) << testing::PrintToString(id);
     EXPECT_EQ(ReadBytes(ConfigFile()), config) << testing::PrintToString(id);
   }
@@ -161,7 +157,7 @@ TEST_F(ReadingCommandsTest, ShowMsgShowsBoxesOnlyForKindsOneAndTwo) {
 }
 
 TEST_F(ReadingCommandsTest, GetBaseInfoSendsTheDesignedStatementForPlainPaths) {
-  g_strAppDir = L"/opt/quillory/";
+  host_.settings.program_folder = L"/opt/quillory/";
   GetBaseInfo(host_);
   EXPECT_EQ(host_.Statements(),
             (Log{L"SetBaseInfo('/opt/quillory/Data/','https://update.quillory.example',"
@@ -169,11 +165,12 @@ TEST_F(ReadingCommandsTest, GetBaseInfoSendsTheDesignedStatementForPlainPaths) {
 }
 
 TEST_F(ReadingCommandsTest, GetBaseInfoDoublesBackslashesLikeTheWholeStatementRule) {
-  g_strAppDir = L"/opt/back\\slash/\u6570\u5B66/";
-  g_strDataDir = L"Deve";
+  CommandSettings& settings = host_.settings;
+  settings.program_folder = L"/opt/back\\slash/\u6570\u5B66/";
+  settings.content_folder_name = L"Deve";
   GetBaseInfo(host_);
-  std::wstring designed = L"SetBaseInfo('" + g_strAppDir + g_strDataDir + L"/','" + g_strServerUrl +
-                          L"','" + g_strVersion + L"');";
+  std::wstring designed = L"SetBaseInfo('" + settings.ContentFolder() + L"/','" +
+                          settings.server_url + L"','" + settings.version + L"');";
   for (std::size_t at = designed.find(L'\\'); at != std::wstring::npos;
        at = designed.find(L'\\', at + 2)) {
     designed.insert(at, 1, L'\\');
@@ -182,16 +179,16 @@ TEST_F(ReadingCommandsTest, GetBaseInfoDoublesBackslashesLikeTheWholeStatementRu
 }
 
 TEST_F(ReadingCommandsTest, GetBaseInfoEscapesApostrophesAndLineBreaks) {
-  g_strAppDir = L"/home/o'neil/a\r\nb\\c/";
-  g_strServerUrl = L"http://it's";
-  g_strVersion = L"";
+  host_.settings.program_folder = L"/home/o'neil/a\r\nb\\c/";
+  host_.settings.server_url = L"http://it's";
+  host_.settings.version = L"";
   GetBaseInfo(host_);
   EXPECT_EQ(host_.Statements(),
             (Log{L"SetBaseInfo('/home/o\\'neil/a\\r\\nb\\\\c/Data/','http://it\\'s','');"}));
 }
 
 TEST_F(ReadingCommandsTest, ProductProgramStaysInsideTheContentFolder) {
-  const std::wstring content = g_strAppDir + L"Data/";
+  const std::wstring content = host_.settings.program_folder + L"Data/";
   const std::pair<const wchar_t*, std::optional<std::wstring>> cases[] = {
       {L"100101", content + L"100101/Start.exe"},
       {L"grade7\\maths", content + L"grade7/maths/Start.exe"},
@@ -206,7 +203,7 @@ TEST_F(ReadingCommandsTest, ProductProgramStaysInsideTheContentFolder) {
       {L"a/..", std::nullopt},
   };
   for (const auto& [folder, expected] : cases) {
-    EXPECT_EQ(ProductProgramPath(folder), expected) << folder;
+    EXPECT_EQ(ProductProgramPath(host_.settings.ContentFolder(), folder), expected) << folder;
   }
 }
 
@@ -214,7 +211,7 @@ TEST_F(ReadingCommandsTest, StartOldStartsTheProductsProgramDetached) {
   const std::filesystem::path marker = root_ / "started";
   WriteMarkingProgram(Content() / "grade7" / "maths" / "Start.exe", marker);
 
-  StartOld(L"grade7\\maths");
+  StartOld(host_, L"grade7\\maths");
   EXPECT_TRUE(AppearsWithin(marker, std::chrono::seconds(20)));
 }
 
@@ -228,16 +225,16 @@ TEST_F(ReadingCommandsTest, StartOldWithoutAProgramChangesNothing) {
   GoBook(host_, L"7");
   host_.log.clear();
   for (const wchar_t* folder : {L"100101", L"..", L"../Data/..", L"100101/..", L"/"}) {
-    StartOld(folder);
+    StartOld(host_, folder);
   }
   // A program started afterwards marks the moment the others would have run by.
   const std::filesystem::path started = root_ / "started";
   WriteMarkingProgram(Content() / "grade7" / "Start.exe", started);
-  StartOld(L"grade7");
+  StartOld(host_, L"grade7");
   ASSERT_TRUE(AppearsWithin(started, std::chrono::seconds(20)));
   EXPECT_FALSE(std::filesystem::exists(wrong));
-  EXPECT_TRUE(g_bInBook);
-  EXPECT_EQ(g_strBookKey, L"Product7");
+  EXPECT_TRUE(host_.book.in_book);
+  EXPECT_EQ(host_.book.key, L"Product7");
   EXPECT_TRUE(host_.log.empty());
 }
 

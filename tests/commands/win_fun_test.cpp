@@ -9,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "fake_command_host.h"
 #include "program_folder_fixture.h"
 
 namespace {
@@ -47,9 +46,8 @@ class WinFunTest : public ProgramFolderTest {
  protected:
   void Run(const std::wstring& command, const std::wstring& a1 = L"",
            const std::wstring& a2 = L"text") {
-    EXPECT_TRUE(RunWinFun(host_, command, a1, a2, L"a3", L"a4", L"a5"));
+    EXPECT_TRUE(RunWinFun(host_, {command, a1, a2, L"a3", L"a4", L"a5"}));
   }
-  FakeCommandHost host_;
 };
 
 TEST_F(WinFunTest, EachNameRunsItsCommand) {
@@ -59,8 +57,7 @@ TEST_F(WinFunTest, EachNameRunsItsCommand) {
   for (const Dispatch& d : kDispatches) {
     host_.log.clear();
     WriteBytes(ConfigFile(), config);
-    g_bInBook = true;
-    g_strBookKey = L"Product12";
+    host_.book = {true, L"Product12"};
     Run(d.name, d.a1);
     const std::string after = ReadBytes(ConfigFile());
     if (after != config) host_.log.push_back(L"config:" + std::wstring(after.begin(), after.end()));
@@ -69,7 +66,9 @@ TEST_F(WinFunTest, EachNameRunsItsCommand) {
     }
     if (std::wstring(d.name) == L"GetBaseInfo") {
       ASSERT_EQ(host_.log.size(), 1u);
-      EXPECT_EQ(host_.log[0].rfind(L"script:SetBaseInfo('" + g_strAppDir + L"Data/','", 0), 0u)
+      EXPECT_EQ(
+          host_.log[0].rfind(L"script:SetBaseInfo('" + host_.settings.ContentFolder() + L"/','", 0),
+          0u)
           << host_.log[0];
     } else {
       EXPECT_EQ(host_.log, d.expected) << d.name;
@@ -79,8 +78,8 @@ TEST_F(WinFunTest, EachNameRunsItsCommand) {
 
 TEST_F(WinFunTest, BookIdAndLessonArgumentsArriveUnchanged) {
   Run(L"GoBook", L"12");
-  EXPECT_TRUE(g_bInBook);
-  EXPECT_EQ(g_strBookKey, L"Product12");
+  EXPECT_TRUE(host_.book.in_book);
+  EXPECT_EQ(host_.book.key, L"Product12");
   Run(L"SaveLesson", L"40");
   host_.log.clear();
   Run(L"GetLesson");
@@ -110,7 +109,7 @@ TEST_F(WinFunTest, NamesThatAreNotExactlyEqualDoNothing) {
   for (const std::wstring& miss : near_misses) {
     Run(miss, L"1");
     EXPECT_TRUE(host_.log.empty()) << miss;
-    EXPECT_FALSE(g_bInBook) << miss;
+    EXPECT_FALSE(host_.book.in_book) << miss;
   }
   EXPECT_FALSE(std::filesystem::exists(ConfigFile()));
   EXPECT_FALSE(std::filesystem::exists(Content() / "localList.xml"));

@@ -11,7 +11,6 @@
 
 #include "commands/package_import.h"
 #include "hardening/kill_support.h"
-#include "shell/shared_values.h"
 #include "update/test_support.h"
 #include "util/text.h"
 #include "util/zip.h"
@@ -45,10 +44,7 @@ class ImportKillTest : public testing::Test {
     fs::create_directories(app_ + "Data");
     entries_ = PackageEntries();
     update_test::WriteZip(package_, entries_);
-    g_strAppDir = FsNameToWide(app_);
-    g_hMainWnd = &window_;
   }
-  void TearDown() override { g_hMainWnd = nullptr; }
 
   // Every file in Data holds the whole entry of its name.
   void ExpectNoFileCutShort(const std::string& when) {
@@ -65,7 +61,7 @@ class ImportKillTest : public testing::Test {
   // Microseconds one whole import takes here.
   long MeasureImport() {
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_TRUE(UnzipArchive(FsNameToWide(package_), g_strAppDir + L"Data"));
+    EXPECT_TRUE(UnzipArchive(FsNameToWide(package_), FsNameToWide(app_ + "Data")));
     const auto took = std::chrono::steady_clock::now() - start;
     fs::remove_all(app_ + "Data");
     fs::create_directories(app_ + "Data");
@@ -91,14 +87,14 @@ TEST_F(ImportKillTest, KilledImportCutsNoFileShortAndTheNextImportSucceeds) {
     }
     hardening::KilledChild importer([&](int progress) {
       hardening::Ready(progress);
-      ImportPackageThread(FsNameToWide(package_));
+      ImportPackageThread(FsNameToWide(package_), FsNameToWide(app_), &window_);
     });
     ASSERT_TRUE(importer.WaitReady(30));
     hardening::SleepRandomMoment(whole_import_us);
     if (importer.Kill()) ++hits;
     ExpectNoFileCutShort("after kill " + std::to_string(kill));
 
-    ASSERT_TRUE(UnzipArchive(FsNameToWide(package_), g_strAppDir + L"Data"));
+    ASSERT_TRUE(UnzipArchive(FsNameToWide(package_), FsNameToWide(app_ + "Data")));
     std::map<std::string, std::string> temporaries;
     EXPECT_EQ(hardening::FilesBelow(app_ + "Data", &temporaries), entries_);
   }

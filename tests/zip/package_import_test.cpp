@@ -2,14 +2,15 @@
 // the import target, and results that arrive from the worker thread.
 #include "commands/package_import.h"
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
 
 #include "commands/command_host.h"
+#include "core/diag_log.h"
 #include "core/main_window_link.h"
-#include "shell/shared_values.h"
 #include "zip/sandbox.h"
 #include "zip/zip_builder.h"
 
@@ -23,7 +24,15 @@ class FakeHost : public CommandHost {
   std::optional<std::wstring> chosen;
   std::vector<std::wstring> scripts;
   int dialogs = 0;
+  CommandSettings settings;
+  std::wstring package_path;
+  MainWindowLink* window = nullptr;
 
+  CommandSettings Settings() const override { return settings; }
+  BookMode Book() const override { return {}; }
+  void SetBook(BookMode) override {}
+  void SetPackagePath(const std::wstring& path) override { package_path = path; }
+  MainWindowLink* WindowLink() override { return window; }
   void RunPageScript(const std::wstring& statement) override { scripts.push_back(statement); }
   std::optional<std::wstring> ChoosePackageFile() override {
     ++dialogs;
@@ -33,7 +42,7 @@ class FakeHost : public CommandHost {
   void EnterReadingMode() override {}
   void EnterWindowedMode(bool) override {}
   void Minimise() override {}
-  void ShowMessage(const std::wstring&, MessageKind) override {}
+  void ShowMessage(const std::wstring&, platform::MessageIcon) override {}
 };
 
 // Collects the results that import workers post, from any thread.
@@ -60,7 +69,7 @@ class FakeWindow : public MainWindowLink {
   void Post(std::function<void()>) override {}
   void Send(std::function<void()>) override {}
   void SendCancel() override {}
-  void ShowMessageBox(const std::wstring&, const std::wstring&, Icon) override {}
+  void ShowMessageBox(const std::wstring&, const std::wstring&, platform::MessageIcon) override {}
 
  private:
   std::mutex m_mutex;
@@ -73,13 +82,9 @@ class PackageImportTest : public Sandbox {
   void SetUp() override {
     Sandbox::SetUp();
     fs::create_directories(root_ / "app" / "Data");
-    g_strAppDir = Wide(root_ / "app") + L"/";
-    g_strDataDir = L"Data";
-    g_hMainWnd = &Window();
-  }
-  void TearDown() override {
-    g_hMainWnd = nullptr;
-    Sandbox::TearDown();
+    host_.settings.program_folder = Wide(root_ / "app") + L"/";
+    host_.settings.content_folder_name = L"Data";
+    host_.window = &Window();
   }
   fs::path DataDir() const { return root_ / "app" / "Data"; }
 
@@ -108,7 +113,7 @@ TEST_F(PackageImportTest, ValidPackageIsUnpackedIntoDataTwice) {
     EXPECT_TRUE(Window().NextResult());
     EXPECT_EQ(ReadWhole(DataDir() / "000123" / "pro.xml"), "<Product id=\"123\"/>");
   }
-  EXPECT_EQ(g_strPackagePath, Wide(Archive()));
+  EXPECT_EQ(host_.package_path, Wide(Archive()));
 }
 
 TEST_F(PackageImportTest, BadPackageReportsFailure) {
@@ -118,9 +123,27 @@ TEST_F(PackageImportTest, BadPackageReportsFailure) {
   EXPECT_FALSE(Window().NextResult());
 }
 
+// One line per import, with the reason, while the log is on; nothing when off.
+TEST_F(PackageImportTest, FailedImportLogsItsReasonOnlyWhileTheLogIsOn) {
+  const fs::path log = root_ / "diag.log";
+  ASSERT_TRUE(WriteWhole(Archive(), "not a zip"));
+  host_.chosen = Wide(Archive());
+  ASSERT_TRUE(OpenDiagnosticLog(log.string()));
+  SelectPackage(host_);
+  EXPECT_FALSE(Window().NextResult());
+  CloseDiagnosticLog();
+  SelectPackage(host_);
+  EXPECT_FALSE(Window().NextResult());
+  const std::string text = ReadWhole(log);
+  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1) << text;
+  EXPECT_NE(text.find("package import: failed: package package.vkp: not a zip archive\n"),
+            std::string::npos)
+      << text;
+}
+
 TEST_F(PackageImportTest, DeveloperModeStillImportsIntoData) {
   fs::create_directories(root_ / "app" / "Deve");
-  g_strDataDir = L"Deve";
+  host_.settings.content_folder_name = L"Deve";
   ASSERT_TRUE(WriteZip(Archive(), {{"000124/pro.xml", "<Product/>"}}));
   host_.chosen = Wide(Archive());
   SelectPackage(host_);
