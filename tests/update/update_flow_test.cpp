@@ -2,8 +2,10 @@
 // installed and recorded, and what a failure leaves for the next start.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
+#include "core/diag_log.h"
 #include "update/update_fixture.h"
 #include "update/update_sequence.h"
 #include "update/update_thread.h"
@@ -375,6 +377,24 @@ TEST_F(UpdateFlowTest, ManifestLeftByAnEarlierRunIsProcessed) {
   EXPECT_EQ(Run(), UpdateOutcome::kCompleted);
   EXPECT_EQ(ReadFile(app() + "n.txt"), "n");
   EXPECT_FALSE(Exists(content() + "/update.xml"));
+}
+
+TEST_F(UpdateFlowTest, FailedRunLogsItsReasonOnlyWhileTheLogIsOpen) {
+  Publish("2.0", {{"n.txt", "n", "docs/", "file"}});
+  fs::remove(www() + "/files/n.txt");
+  const std::string log = root_.path() + "/diagnostic.log";
+  ASSERT_TRUE(OpenDiagnosticLog(log));
+  EXPECT_EQ(Run(), UpdateOutcome::kIncomplete);
+  CloseDiagnosticLog();
+  const std::string text = ReadFile(log);
+  EXPECT_NE(text.find("] update run: failed: download docs/n.txt: status 404\n"), std::string::npos)
+      << text;
+  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1) << text;
+
+  fs::remove(log);
+  RestartProgram();
+  EXPECT_EQ(Run(), UpdateOutcome::kIncomplete);
+  EXPECT_FALSE(Exists(log));
 }
 
 TEST_F(UpdateFlowTest, UnreachableServerChangesNothing) {
