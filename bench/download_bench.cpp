@@ -20,7 +20,6 @@
 #include <vector>
 
 #include "platform/ini.h"
-#include "shell/shared_values.h"
 #include "update/downloader.h"
 #include "update/manifest.h"
 #include "update/sha256_check.h"
@@ -43,19 +42,26 @@ double Seconds(Work work) {
 
 int Fetch(const std::string& url, const std::string& out_dir) {
   bool ok = false;
-  const double seconds = Seconds(
-      [&] { ok = DownloadFile(L"download.bin", FsNameToWide(url), FsNameToWide(out_dir + "/")); });
+  const double seconds = Seconds([&] {
+    ok = DownloadFile(L"download.bin", FsNameToWide(url), FsNameToWide(out_dir + "/")).ok();
+  });
   if (!ok) return 1;
   std::printf("%.3f\n", seconds);
   return 0;
 }
 
-void SetUpProgram(const std::string& program_dir, const std::string& server_url) {
-  g_strServerUrl = FsNameToWide(server_url);
-  ComputeStartValuesFor(FsNameToWide(program_dir + "/"));
-  platform::WritePrivateProfileString(L"Base", L"LastUpdate", L"1.0.0.0", g_strConfigPath);
-  ReadLastUpdate();
-  g_strExeSwapPath = g_strAppDir + L"quillory_";
+// The program folder as at a start with LastUpdate 1.0.0.0, without a window.
+UpdateContext SetUpProgram(const std::string& program_dir, const std::string& server_url) {
+  UpdateContext context;
+  context.app_dir = FsNameToWide(program_dir + "/");
+  context.data_dir = L"Data";
+  context.server_url = FsNameToWide(server_url);
+  context.exe_swap_path = context.app_dir + L"quillory_";
+  context.config_path = context.app_dir + L"config.ini";
+  context.last_update = L"1.0.0.0";
+  platform::WritePrivateProfileString(L"Base", L"LastUpdate", context.last_update,
+                                      context.config_path);
+  return context;
 }
 
 // The package item's phases, one at a time, into a scratch folder.
@@ -73,7 +79,8 @@ int Phases(const std::string& program_dir, const std::string& server_url) {
   const ManifestItem& item = manifest->items[0];
   const std::wstring folder = FsNameToWide(scratch + "/");
   bool ok = true;
-  const double download = Seconds([&] { ok = DownloadFile(item.file_name, item.url, folder); });
+  const double download =
+      Seconds([&] { ok = DownloadFile(item.file_name, item.url, folder).ok(); });
   const std::string staged = scratch + "/" + WideToFsName(item.file_name);
   const double md5 = Seconds([&] { ok = ok && MD5File(staged).has_value(); });
   const double unpack = Seconds(
@@ -85,12 +92,13 @@ int Phases(const std::string& program_dir, const std::string& server_url) {
 }
 
 int Update(const std::string& program_dir, const std::string& server_url) {
-  SetUpProgram(program_dir, server_url);
+  const UpdateContext context = SetUpProgram(program_dir, server_url);
   // Phases before and after the pass, so that the order (page cache, write-back
   // of the previous step) does not hide in the comparison.
   if (Phases(program_dir, server_url) != 0) return 1;
   UpdateOutcome outcome = UpdateOutcome::kIncomplete;
-  const double total = Seconds([&] { outcome = RunUpdate(DownloadLimits(), UpdateTrust()); });
+  const double total =
+      Seconds([&] { outcome = RunUpdate(context, DownloadLimits(), UpdateTrust()).outcome; });
   std::printf("update pass: %.2f s, %s\n", total,
               outcome == UpdateOutcome::kCompleted ? "completed" : "NOT completed");
   if (outcome != UpdateOutcome::kCompleted) return 1;
@@ -104,9 +112,10 @@ double Median(std::vector<double> values) {
 
 double TimedPass(const std::string& program_dir, const std::string& server_url,
                  const UpdateTrust& trust) {
-  SetUpProgram(program_dir, server_url);
+  const UpdateContext context = SetUpProgram(program_dir, server_url);
   UpdateOutcome outcome = UpdateOutcome::kIncomplete;
-  const double seconds = Seconds([&] { outcome = RunUpdate(DownloadLimits(), trust); });
+  const double seconds =
+      Seconds([&] { outcome = RunUpdate(context, DownloadLimits(), trust).outcome; });
   return outcome == UpdateOutcome::kCompleted ? seconds : -1;
 }
 
@@ -121,9 +130,10 @@ int SignedParts(const std::string& program_dir, const std::string& server_url,
   if (!DownloadFile(L"update.xml", url, FsNameToWide(scratch + "/"))) return 1;
   bool ok = false;
   const double check = Seconds([&] {
+    VerifiedManifest verified;
     ok = VerifyFetchedManifest(manifest_path, url, trust, FsNameToWide(scratch + "/c.ini"),
-                               DownloadLimits())
-             .has_value();
+                               DownloadLimits(), &verified)
+             .ok();
   });
   const ManifestItem item = LoadManifest(manifest_path).value().items.at(0);
   if (!ok || !DownloadFile(item.file_name, item.url, FsNameToWide(scratch + "/"))) return 1;

@@ -50,6 +50,21 @@ void StopLocalServer() {
   g_sockListen = 0;
 }
 
+// What the update run needs, from the start values (all written by now).
+UpdateContext StartUpdateContext() {
+  UpdateContext context;
+  context.app_dir = g_strAppDir;
+  context.data_dir = g_strDataDir;
+  context.server_url = g_strServerUrl;
+  context.exe_swap_path = g_strExeSwapPath;
+  context.config_path = g_strConfigPath;
+  context.last_update = g_strLastUpdate;
+  context.product_name = g_strProductName;
+  context.window = g_hMainWnd;
+  context.swap_exe_at_exit = RunSwapExeAtExit;
+  return context;
+}
+
 }  // namespace
 
 CMainDlg::CMainDlg(bool automation) : m_bAutomation(automation) {}
@@ -104,8 +119,7 @@ bool CMainDlg::OnInitDialog() {
 
 void CMainDlg::FinishStart() {
   ReadLastUpdate();
-  SetSwapExeAtExitHook(RunSwapExeAtExit);
-  StartUpdateThread();
+  StartUpdateThread(StartUpdateContext());
 }
 
 void CMainDlg::FailStart(const std::wstring& text) {

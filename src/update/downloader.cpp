@@ -4,10 +4,12 @@
 
 #include <curl/curl.h>
 
+#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <memory>
 #include <mutex>
+#include <string>
 
 #include "platform/file_writer.h"
 #include "platform/fs.h"
@@ -41,6 +43,14 @@ const char* Protocols(const DownloadLimits& limits) {
   return limits.https_only ? kSecureProtocols : kAllowedProtocols;
 }
 
+// libcurl's words for a failure, in the form of a reason (no leading capital).
+std::string CurlReason(CURLcode code) {
+  std::string reason = curl_easy_strerror(code);
+  if (!reason.empty())
+    reason[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(reason[0])));
+  return reason;
+}
+
 // Options shared by the connection check and the download.
 void SetCommonOptions(CURL* curl, const std::string& url, const DownloadLimits& limits) {
   curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
@@ -53,7 +63,8 @@ void SetCommonOptions(CURL* curl, const std::string& url, const DownloadLimits& 
 }
 
 // One body being received. The temporary file is created at the first byte
-// of a 200 answer, so nothing is created for any other status.
+// of a 200 answer, so nothing is created for any other status. A callback
+// that stops the transfer says why in `failure`.
 struct Transfer {
   CURL* curl = nullptr;
   std::wstring temp_path;
@@ -64,14 +75,19 @@ struct Transfer {
   std::chrono::steady_clock::time_point last_progress = std::chrono::steady_clock::now();
   curl_off_t last_count = 0;
   std::chrono::seconds stall_timeout{60};
+  std::string failure;
 
+  bool Fail(std::string reason) {
+    failure = std::move(reason);
+    return false;
+  }
   bool OpenFile() {
     long status = 0;
     curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
-    if (status != kStatusOk) return false;
+    if (status != kStatusOk) return Fail("status " + std::to_string(status));
     // A link planted at the temporary name is replaced, never written through.
     file = platform::CreateNewFile(temp_path);
-    return file != nullptr;
+    return file != nullptr || Fail("cannot create the temporary file");
   }
   bool CloseFile() {
     std::FILE* open_file = file;
@@ -87,8 +103,13 @@ std::size_t WriteBody(char* data, std::size_t size, std::size_t count, void* use
   const std::size_t bytes = size * count;
   if (transfer.file == nullptr && !transfer.OpenFile()) return 0;
   transfer.received += static_cast<std::int64_t>(bytes);
-  if (transfer.max_bytes >= 0 && transfer.received > transfer.max_bytes) return 0;
-  return std::fwrite(data, 1, bytes, transfer.file);
+  if (transfer.max_bytes >= 0 && transfer.received > transfer.max_bytes) {
+    transfer.Fail("larger than " + std::to_string(transfer.max_bytes) + " bytes");
+    return 0;
+  }
+  const std::size_t written = std::fwrite(data, 1, bytes, transfer.file);
+  if (written != bytes) transfer.Fail("cannot write the temporary file");
+  return written;
 }
 
 // libcurl progress callback (runs on the downloading thread, at least once a
@@ -101,7 +122,9 @@ int CheckStall(void* user, curl_off_t, curl_off_t now_received, curl_off_t, curl
     transfer.last_progress = now;
     return 0;
   }
-  return now - transfer.last_progress >= transfer.stall_timeout ? 1 : 0;
+  if (now - transfer.last_progress < transfer.stall_timeout) return 0;
+  transfer.Fail("no data for " + std::to_string(transfer.stall_timeout.count()) + " s");
+  return 1;
 }
 
 void SetDownloadOptions(CURL* curl, curl_slist* headers, Transfer& transfer,
@@ -124,47 +147,64 @@ void SetDownloadOptions(CURL* curl, curl_slist* headers, Transfer& transfer,
   curl_easy_setopt(curl, CURLOPT_WRITEDATA, &transfer);
 }
 
-// Runs the transfer into the temporary file. True when a complete 200 body
-// (possibly empty) is in the closed temporary file.
-bool ReceiveBody(const std::wstring& url, Transfer& transfer, const DownloadLimits& limits) {
+// Why a finished transfer has no complete 200 body: a callback's reason
+// first, since libcurl only reports that the callback stopped it.
+Outcome TransferOutcome(const Transfer& transfer, CURLcode result, long status, bool closed) {
+  if (!transfer.failure.empty()) return Outcome::Failure(transfer.failure);
+  if (result != CURLE_OK) return Outcome::Failure(CurlReason(result));
+  if (status != kStatusOk) return Outcome::Failure("status " + std::to_string(status));
+  if (!closed) return Outcome::Failure("cannot write the temporary file");
+  return Outcome::Success();
+}
+
+// Runs the transfer into the temporary file. Succeeds when a complete 200
+// body (possibly empty) is in the closed temporary file.
+Outcome ReceiveBody(const std::wstring& url, Transfer& transfer, const DownloadLimits& limits) {
   CurlHandle curl = NewHandle();
-  if (!curl) return false;
+  if (!curl) return Outcome::Failure("no transfer handle");
   HeaderList headers(curl_slist_append(nullptr, "Cache-Control: no-cache"));
-  if (!headers || !curl_slist_append(headers.get(), "Pragma: no-cache")) return false;
+  if (!headers || !curl_slist_append(headers.get(), "Pragma: no-cache")) {
+    return Outcome::Failure("no request headers");
+  }
   transfer.curl = curl.get();
   SetCommonOptions(curl.get(), platform::Utf8Encode(url), limits);
   SetDownloadOptions(curl.get(), headers.get(), transfer, limits);
   const CURLcode result = curl_easy_perform(curl.get());
   long status = 0;
   curl_easy_getinfo(curl.get(), CURLINFO_RESPONSE_CODE, &status);
-  bool complete = result == CURLE_OK && status == kStatusOk;
   // A 200 answer with an empty body never reached the write callback.
-  if (complete && transfer.file == nullptr) complete = transfer.OpenFile();
-  return transfer.CloseFile() && complete;
+  if (result == CURLE_OK && status == kStatusOk && transfer.file == nullptr) transfer.OpenFile();
+  const bool closed = transfer.CloseFile();
+  return TransferOutcome(transfer, result, status, closed);
 }
 
 }  // namespace
 
-bool DownloadFile(const std::wstring& file_name, const std::wstring& url,
-                  const std::wstring& folder, const DownloadLimits& limits) {
+Outcome DownloadFile(const std::wstring& file_name, const std::wstring& url,
+                     const std::wstring& folder, const DownloadLimits& limits) {
   const std::wstring target = folder + file_name;
   const std::wstring temp = target + L".tmp";
   Transfer transfer;
   transfer.temp_path = temp;
   transfer.max_bytes = limits.max_bytes;
-  if (!ReceiveBody(url, transfer, limits)) {
+  const Outcome received = ReceiveBody(url, transfer, limits);
+  if (!received) {
     // A partial body is of no use, and a stale one from earlier neither.
     platform::DeleteFileAt(temp);
-    return false;
+    return received;
   }
-  if (platform::PathExists(target) && !platform::DeleteFileAt(target)) return false;
-  return platform::MoveFileTo(temp, target);
+  if (platform::PathExists(target) && !platform::DeleteFileAt(target)) {
+    return Outcome::Failure("cannot remove the old file");
+  }
+  if (!platform::MoveFileTo(temp, target)) return Outcome::Failure("cannot rename into place");
+  return Outcome::Success();
 }
 
-bool CheckConnection(const std::wstring& url, const DownloadLimits& limits) {
+Outcome CheckConnection(const std::wstring& url, const DownloadLimits& limits) {
   CurlHandle curl = NewHandle();
-  if (!curl) return false;
+  if (!curl) return Outcome::Failure("no transfer handle");
   SetCommonOptions(curl.get(), platform::Utf8Encode(url), limits);
   curl_easy_setopt(curl.get(), CURLOPT_CONNECT_ONLY, 1L);
-  return curl_easy_perform(curl.get()) == CURLE_OK;
+  const CURLcode result = curl_easy_perform(curl.get());
+  return result == CURLE_OK ? Outcome::Success() : Outcome::Failure(CurlReason(result));
 }

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+#include "util/outcome.h"
+
 // Bounds and rules of a transfer. The bounds keep a transfer from hanging the
 // update thread forever or filling the disk. The defaults are the program's;
 // tests shorten the times.
@@ -27,17 +29,20 @@ struct DownloadLimits {
 // `folder` + `file_name` (`folder` ends with a separator). The body goes to
 // that path + ".tmp" first; only after a complete transfer with status 200 is
 // an existing target removed and the temporary file renamed into place.
-// Returns true when the body is stored under the target path. On false the
-// target is untouched, except when the rename failed after the old target
-// was removed. A failed transfer leaves no temporary file; a complete one
-// stays when the old target could not be removed or the rename failed. Only
-// http and https URLs are fetched (only https with `limits.https_only`), and
-// so are redirects; HTTPS certificates are verified.
-bool DownloadFile(const std::wstring& file_name, const std::wstring& url,
-                  const std::wstring& folder, const DownloadLimits& limits = DownloadLimits());
+// Succeeds when the body is stored under the target path; a failure says why
+// ("status 404", "larger than 4096 bytes", "no data for 60 s", or libcurl's
+// words for a connection or TLS failure). On failure the target is untouched,
+// except when the rename failed after the old target was removed. A failed
+// transfer leaves no temporary file; a complete one stays when the old target
+// could not be removed or the rename failed. Only http and https URLs are
+// fetched (only https with `limits.https_only`), and so are redirects; HTTPS
+// certificates are verified.
+Outcome DownloadFile(const std::wstring& file_name, const std::wstring& url,
+                     const std::wstring& folder, const DownloadLimits& limits = DownloadLimits());
 
 // Connects to the host of `url` (scheme and host, optionally a port) without
 // sending a request; for https the TLS handshake, certificate check included,
-// is part of it. True when the connection could be made; false for a URL
-// that is not https when `limits.https_only`.
-bool CheckConnection(const std::wstring& url, const DownloadLimits& limits = DownloadLimits());
+// is part of it. Succeeds when the connection could be made; fails, with
+// libcurl's words for why, otherwise and for a URL that is not https when
+// `limits.https_only`.
+Outcome CheckConnection(const std::wstring& url, const DownloadLimits& limits = DownloadLimits());

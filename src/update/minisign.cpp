@@ -36,10 +36,9 @@ bool VerifyDetached(const std::array<std::uint8_t, 64>& signature, const std::st
                                      message.size(), key.key.data()) == 0;
 }
 
-// Both signatures of `signature` under `key`.
+// Both signatures of `signature` under `key`, whose key id must be the signature's.
 bool VerifyWithKey(const std::string& message, const MinisignSignature& signature,
                    const MinisignPublicKey& key) {
-  if (key.key_id != signature.key_id) return false;
   if (!VerifyDetached(signature.signature, MinisignSignedBytes(message, signature.prehashed), key))
     return false;
   return VerifyDetached(signature.global_signature,
@@ -157,15 +156,20 @@ std::optional<MinisignSignature> ParseMinisignSignatureFile(const std::string& t
   return signature;
 }
 
-std::optional<std::string> VerifyMinisign(const std::string& message,
-                                          const std::string& signature_file,
-                                          const std::vector<MinisignPublicKey>& keys) {
-  if (sodium_init() < 0) return std::nullopt;
+Outcome VerifyMinisign(const std::string& message, const std::string& signature_file,
+                       const std::vector<MinisignPublicKey>& keys, std::string* trusted_comment) {
+  if (sodium_init() < 0) return Outcome::Failure("no crypto library");
   const std::optional<MinisignSignature> signature = ParseMinisignSignatureFile(signature_file);
-  if (!signature) return std::nullopt;
+  if (!signature) return Outcome::Failure("not well-formed");
   // Key ids are not secret and may collide; any key of that id that verifies will do.
+  bool known_id = false;
   for (const MinisignPublicKey& key : keys) {
-    if (VerifyWithKey(message, *signature, key)) return signature->trusted_comment;
+    if (key.key_id != signature->key_id) continue;
+    known_id = true;
+    if (VerifyWithKey(message, *signature, key)) {
+      *trusted_comment = signature->trusted_comment;
+      return Outcome::Success();
+    }
   }
-  return std::nullopt;
+  return Outcome::Failure(known_id ? "does not verify" : "unknown key id");
 }

@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "util/outcome.h"
+
 // Longest signature file that is read at all; a longer one is refused whole.
 inline constexpr std::size_t kMaxMinisignSignatureBytes = 4096;
 
@@ -46,11 +48,11 @@ std::optional<MinisignSignature> ParseMinisignSignatureFile(const std::string& t
 
 // Checks `signature_file` over `message` (its bytes exactly): the file
 // parses, its key id is that of one of `keys`, and both the signature and the
-// global signature verify with that key. The trusted comment when all of that
-// holds; no result otherwise (also when `keys` is empty).
-std::optional<std::string> VerifyMinisign(const std::string& message,
-                                          const std::string& signature_file,
-                                          const std::vector<MinisignPublicKey>& keys);
+// global signature verify with that key. When all of that holds, succeeds and
+// sets `*trusted_comment`; otherwise fails with "not well-formed", "unknown
+// key id" (also when `keys` is empty) or "does not verify".
+Outcome VerifyMinisign(const std::string& message, const std::string& signature_file,
+                       const std::vector<MinisignPublicKey>& keys, std::string* trusted_comment);
 
 // Helpers shared with the signing side.
 // Standard base64 with padding; no result for anything else (no white space).

@@ -29,20 +29,37 @@ std::optional<std::string> ReadSmallFile(const std::wstring& path, std::size_t m
   return bytes;
 }
 
-std::optional<std::string> FetchSignature(const std::wstring& manifest_path,
-                                          const std::wstring& manifest_url,
-                                          const DownloadLimits& limits) {
+Outcome FetchSignature(const std::wstring& manifest_path, const std::wstring& manifest_url,
+                       const DownloadLimits& limits, std::string* text) {
   const std::wstring path = manifest_path + kSignatureSuffix;
   const std::size_t name_at = path.find_last_of(L"/\\") + 1;
   DownloadLimits signature_limits = limits;
   signature_limits.max_bytes = kMaxMinisignSignatureBytes;
-  std::optional<std::string> text;
-  if (DownloadFile(path.substr(name_at), manifest_url + kSignatureSuffix, path.substr(0, name_at),
-                   signature_limits)) {
-    text = ReadSmallFile(path, kMaxMinisignSignatureBytes);
+  Outcome fetched = DownloadFile(path.substr(name_at), manifest_url + kSignatureSuffix,
+                                 path.substr(0, name_at), signature_limits)
+                        .Within("download");
+  if (fetched) {
+    std::optional<std::string> bytes = ReadSmallFile(path, kMaxMinisignSignatureBytes);
+    if (!bytes) fetched = Outcome::Failure("cannot read the downloaded file");
+    if (bytes) *text = std::move(*bytes);
   }
   platform::DeleteFileAt(path);
-  return text;
+  return fetched;
+}
+
+// Whether the trusted comment's sequence may follow the recorded one.
+Outcome CheckSequence(const std::string& sequence, const std::wstring& recorded_sequence) {
+  if (recorded_sequence.empty()) return Outcome::Success();
+  // A value as long as the settings reader's buffer may have been cut short.
+  if (recorded_sequence.size() >= platform::kProfileReadBuffer - 1) {
+    return Outcome::Failure("recorded UpdateSequence too long");
+  }
+  const std::optional<std::string> recorded = NormalizeSequence(WideToFsName(recorded_sequence));
+  if (!recorded) return Outcome::Failure("recorded UpdateSequence is not a number");
+  if (CompareSequences(sequence, *recorded) < 0) {
+    return Outcome::Failure("sequence " + sequence + " below the recorded " + *recorded);
+  }
+  return Outcome::Success();
 }
 
 std::int64_t NowUtc() {
@@ -53,40 +70,35 @@ std::int64_t NowUtc() {
 
 }  // namespace
 
-std::optional<std::string> AcceptSignedManifest(const std::string& manifest,
-                                                const std::string& signature_file,
-                                                const UpdateTrust& trust,
-                                                const std::wstring& recorded_sequence,
-                                                std::int64_t now) {
-  const std::optional<std::string> comment = VerifyMinisign(manifest, signature_file, trust.keys);
-  if (!comment) return std::nullopt;
-  const std::optional<TrustedFields> fields = ReadTrustedComment(*comment);
-  if (!fields || (fields->expires && *fields->expires <= now)) return std::nullopt;
-  if (!recorded_sequence.empty()) {
-    // A value as long as the settings reader's buffer may have been cut short.
-    if (recorded_sequence.size() >= platform::kProfileReadBuffer - 1) return std::nullopt;
-    const std::optional<std::string> recorded = NormalizeSequence(WideToFsName(recorded_sequence));
-    if (!recorded || CompareSequences(fields->sequence, *recorded) < 0) return std::nullopt;
-  }
-  return fields->sequence;
+Outcome AcceptSignedManifest(const std::string& manifest, const std::string& signature_file,
+                             const UpdateTrust& trust, const std::wstring& recorded_sequence,
+                             std::int64_t now, std::string* sequence) {
+  std::string comment;
+  const Outcome verified = VerifyMinisign(manifest, signature_file, trust.keys, &comment);
+  if (!verified) return verified;
+  const std::optional<TrustedFields> fields = ReadTrustedComment(comment);
+  if (!fields) return Outcome::Failure("trusted comment not well-formed");
+  if (fields->expires && *fields->expires <= now) return Outcome::Failure("expired");
+  const Outcome in_order = CheckSequence(fields->sequence, recorded_sequence);
+  if (in_order) *sequence = fields->sequence;
+  return in_order;
 }
 
-std::optional<VerifiedManifest> VerifyFetchedManifest(const std::wstring& manifest_path,
-                                                      const std::wstring& manifest_url,
-                                                      const UpdateTrust& trust,
-                                                      const std::wstring& config_path,
-                                                      const DownloadLimits& limits) {
-  const std::optional<std::string> signature = FetchSignature(manifest_path, manifest_url, limits);
-  if (!signature) return std::nullopt;
+Outcome VerifyFetchedManifest(const std::wstring& manifest_path, const std::wstring& manifest_url,
+                              const UpdateTrust& trust, const std::wstring& config_path,
+                              const DownloadLimits& limits, VerifiedManifest* verified) {
+  std::string signature;
+  const Outcome fetched = FetchSignature(manifest_path, manifest_url, limits, &signature);
+  if (!fetched) return fetched.Within("manifest signature");
   std::optional<std::string> bytes =
       ReadSmallFile(manifest_path, static_cast<std::size_t>(kManifestMaxBytes));
-  if (!bytes) return std::nullopt;
+  if (!bytes) return Outcome::Failure("manifest: cannot read the downloaded file");
   const std::wstring recorded =
       platform::GetPrivateProfileString(kBaseSection, kUpdateSequenceKey, L"", config_path);
-  std::optional<std::string> sequence =
-      AcceptSignedManifest(*bytes, *signature, trust, recorded, NowUtc());
-  if (!sequence) return std::nullopt;
-  return VerifiedManifest{std::move(*bytes), std::move(*sequence)};
+  const Outcome accepted =
+      AcceptSignedManifest(*bytes, signature, trust, recorded, NowUtc(), &verified->sequence);
+  if (accepted) verified->bytes = std::move(*bytes);
+  return accepted.Within("manifest signature");
 }
 
 bool RecordUpdateSequence(const std::string& sequence, const std::wstring& config_path) {

@@ -6,8 +6,8 @@
 #include <system_error>
 
 #include "platform/fs.h"
-#include "shell/shared_values.h"
 #include "update/file_utils.h"
+#include "update/reason_text.h"
 #include "update/sha256_check.h"
 #include "update/update_sequence.h"
 #include "util/md5.h"
@@ -39,8 +39,8 @@ bool MakeExecutable(const std::wstring& path) {
   return !error;
 }
 
-std::wstring PlainTarget(const ManifestItem& item) {
-  return g_strAppDir + item.folder + item.file_name;
+std::wstring PlainTarget(const ManifestItem& item, const UpdateContext& context) {
+  return context.app_dir + item.folder + item.file_name;
 }
 
 // The folder that holds `path`: all of it up to its last separator.
@@ -50,27 +50,46 @@ std::wstring ParentFolder(const std::wstring& path) {
 }
 
 // The folder that installing the item writes into.
-std::wstring InstallFolder(const ManifestItem& item) {
-  if (item.kind == kKindPackage) return g_strAppDir + kUnpackFolder;
-  if (item.kind == kKindMain) return ParentFolder(g_strExeSwapPath);
-  return ParentFolder(PlainTarget(item));
+std::wstring InstallFolder(const ManifestItem& item, const UpdateContext& context) {
+  if (item.kind == kKindPackage) return context.app_dir + kUnpackFolder;
+  if (item.kind == kKindMain) return ParentFolder(context.exe_swap_path);
+  return ParentFolder(PlainTarget(item, context));
 }
 
 // Plain files and the executable are moved into place: a rename replaces a
 // link planted at the target instead of writing through it.
-bool InstallStaged(const ManifestItem& item, const std::wstring& staged) {
+Outcome InstallStaged(const ManifestItem& item, const std::wstring& staged,
+                      const UpdateContext& context) {
   if (item.kind == kKindPackage) {
-    if (!UnzipArchive(staged, g_strAppDir + kUnpackFolder)) return false;
+    if (!UnzipArchive(staged, context.app_dir + kUnpackFolder)) {
+      return Outcome::Failure("cannot unpack");
+    }
     platform::DeleteFileAt(staged);
   } else if (item.kind == kKindMain) {
-    if (!platform::MoveFileTo(staged, g_strExeSwapPath)) return false;
-    if (!MakeExecutable(g_strExeSwapPath)) return false;
-    g_bExeUpdated = 1;
-  } else {
+    if (!platform::MoveFileTo(staged, context.exe_swap_path)) {
+      return Outcome::Failure("cannot move to the swap executable");
+    }
+    if (!MakeExecutable(context.exe_swap_path)) {
+      return Outcome::Failure("cannot make the swap executable executable");
+    }
+    g_bExeUpdated = true;
+  } else if (!platform::MoveFileTo(staged, PlainTarget(item, context))) {
     // The target folder is not created: a folder value must name an existing one.
-    if (!platform::MoveFileTo(staged, PlainTarget(item))) return false;
+    return Outcome::Failure("cannot move into place");
   }
-  return true;
+  return Outcome::Success();
+}
+
+// The downloaded file against the manifest's values.
+Outcome CheckStaged(const ManifestItem& item, const std::wstring& staged, bool require_sha256) {
+  if (!platform::PathExists(staged)) return Outcome::Failure("staged file missing");
+  Sha256Check sha256(staged, item.sha256, require_sha256);  // beside the MD5 check
+  if (StagedDigest(staged) != item.md5) return Outcome::Failure("md5 differs");
+  if (GetFileLength(staged) != item.size) return Outcome::Failure("size differs");
+  if (!sha256.Passed()) {
+    return Outcome::Failure(item.sha256.empty() ? "no sha256" : "sha256 differs");
+  }
+  return Outcome::Success();
 }
 
 // The staged file lies below the staging root at the folder value, a
@@ -84,25 +103,29 @@ bool HasContainedNames(const ManifestItem& item) {
 
 }  // namespace
 
-bool InstallItem(const ManifestItem& item, const std::wstring& staging_root,
-                 const DownloadLimits& limits, bool require_sha256) {
-  if (!HasContainedNames(item)) return false;
-  const std::wstring folder = staging_root + item.folder + platform::kPathSeparator;
+Outcome InstallItem(const ManifestItem& item, const UpdateContext& context,
+                    const DownloadLimits& limits, bool require_sha256) {
+  const std::string name = ReasonText(item.folder + item.file_name);
+  const std::string within = "item " + name;
+  if (!HasContainedNames(item)) {
+    return Outcome::Failure("name leads out of its folder").Within(within);
+  }
+  const std::wstring folder = context.StagingRoot() + item.folder + platform::kPathSeparator;
   const std::wstring staged = folder + item.file_name;
   // Every folder written into must really lie in the program folder: a
   // symbolic link on the way would lead the bytes elsewhere.
-  if (!MakeFolderInside(folder, g_strAppDir) ||
-      !IsFolderInside(ParentFolder(staged), g_strAppDir)) {
-    return false;
+  if (!MakeFolderInside(folder, context.app_dir) ||
+      !IsFolderInside(ParentFolder(staged), context.app_dir)) {
+    return Outcome::Failure("staging folder missing or outside the program folder").Within(within);
   }
   DownloadLimits item_limits = limits;
   item_limits.max_bytes = item.size < 0 ? 0 : item.size;
-  if (!DownloadFile(item.file_name, item.url, folder, item_limits)) return false;
-  if (!platform::PathExists(staged)) return false;
-  Sha256Check sha256(staged, item.sha256, require_sha256);  // beside the MD5 check
-  if (StagedDigest(staged) != item.md5) return false;
-  if (GetFileLength(staged) != item.size) return false;
-  if (!sha256.Passed()) return false;
-  if (!IsFolderInside(InstallFolder(item), g_strAppDir)) return false;
-  return InstallStaged(item, staged);
+  const Outcome downloaded = DownloadFile(item.file_name, item.url, folder, item_limits);
+  if (!downloaded) return downloaded.Within("download " + name);
+  const Outcome checked = CheckStaged(item, staged, require_sha256);
+  if (!checked) return checked.Within(within);
+  if (!IsFolderInside(InstallFolder(item, context), context.app_dir)) {
+    return Outcome::Failure("target folder missing or outside the program folder").Within(within);
+  }
+  return InstallStaged(item, staged, context).Within(within);
 }

@@ -1,24 +1,14 @@
-// Starting the update thread, and the exit hook it registers.
+// Starting the update thread.
 #include "update/update_thread.h"
 
-#include <atomic>
 #include <thread>
+#include <utility>
 
 #include "update/update_sequence.h"
 
-namespace {
-
-std::atomic<void (*)()> g_pfnSwapExeAtExit{nullptr};
-
-}  // namespace
-
-void (*GetSwapExeAtExitHook())() { return g_pfnSwapExeAtExit.load(); }
-
-void SetSwapExeAtExitHook(void (*hook)()) { g_pfnSwapExeAtExit.store(hook); }
-
-void StartUpdateThread() {
+void StartUpdateThread(UpdateContext context) {
   try {
-    std::thread(&UpdateThread).detach();
+    std::thread(&UpdateThread, std::move(context)).detach();
   } catch (...) {
     // No thread could be made: the program runs without updating this time.
   }

@@ -140,7 +140,9 @@ TEST_F(UpdateKillTest, KilledRunIsCompletedByTheNextRunAndConfigNeverCorrupt) {
     const std::string out = root_.path() + "/next.out";
     ASSERT_EQ(update_test::WaitProcess(StartRun(out)), 0);
     const std::string outcome = ReadFile(out);
-    if (config == old_config_) EXPECT_EQ(outcome, "outcome completed\n") << "kill " << kill;
+    if (config == old_config_) {
+      EXPECT_EQ(outcome, "outcome completed\n") << "kill " << kill;
+    }
     EXPECT_EQ(ReadFile(app() + "config.ini"), new_config_) << "kill " << kill;
     EXPECT_TRUE(ReadFile(app() + "readme.bin") == plain_) << "kill " << kill;
     std::map<std::string, std::string> data = hardening::FilesBelow(content(), nullptr);

@@ -47,7 +47,8 @@ class DownloaderTest : public testing::Test {
   bool Download(const std::string& name, const std::string& url_path,
                 const DownloadLimits& limits = ShortLimits()) {
     return DownloadFile(Wide(name), Wide(nginx_->Url() + url_path), Wide(target_.path() + "/"),
-                        limits);
+                        limits)
+        .ok();
   }
   std::string Target(const std::string& name) const { return target_.path() + "/" + name; }
 

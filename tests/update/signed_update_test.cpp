@@ -7,7 +7,6 @@
 #include <regex>
 
 #include "platform/ini.h"
-#include "shell/shared_values.h"
 #include "update/signed_manifest.h"
 #include "update/update_fixture.h"
 #include "update/update_sequence.h"
@@ -54,12 +53,12 @@ TEST_P(SignedUpdateTest, ActsOnlyOnWhatATrustedKeySigned) {
   const SignedCase& c = GetParam();
   if (c.recorded != nullptr) {
     platform::WritePrivateProfileString(L"Base", kUpdateSequenceKey, FsNameToWide(c.recorded),
-                                        g_strConfigPath);
+                                        context_.config_path);
   }
   PublishSigned("2.0.0.0", {{"quillory", "new executable", "", "main"}}, c.sequence, c.key,
                 c.expires);
   if (c.change != nullptr) c.change(*this);
-  EXPECT_EQ(RunUpdate(ShortLimits(), TrustedKeys()), c.outcome);
+  EXPECT_EQ(RunUpdate(context_, ShortLimits(), TrustedKeys()).outcome, c.outcome);
   EXPECT_FALSE(Exists(content() + "/update.xml"));
   EXPECT_FALSE(Exists(content() + "/update.xml.minisig"));
   if (c.outcome == UpdateOutcome::kCompleted) {
@@ -129,7 +128,7 @@ TEST_F(SignedUpdateEdgeTest, ManifestLeftByAnEarlierRunIsNeverTrusted) {
   fs::copy_file(www() + update_test::kManifestUrlPath, content() + "/update.xml");
   fs::copy_file(SignaturePath(), content() + "/update.xml.minisig");
   fs::remove(www() + update_test::kManifestUrlPath);
-  EXPECT_EQ(RunUpdate(ShortLimits(), TrustedKeys()), UpdateOutcome::kNoManifest);
+  EXPECT_EQ(RunUpdate(context_, ShortLimits(), TrustedKeys()).outcome, UpdateOutcome::kNoManifest);
   EXPECT_FALSE(Exists(app() + "n.txt"));
   EXPECT_FALSE(Exists(content() + "/update.xml"));
   EXPECT_EQ(RecordedVersion(), "1.0.0.0");
@@ -139,7 +138,7 @@ TEST_F(SignedUpdateEdgeTest, UnkeyedBuildIgnoresSignaturesAndSha256) {
   Publish("2.0", {{"n.txt", "n", "", "file"}});
   EditManifest("sha256=\"", "sha256=\"not a digest");
   WriteFile(SignaturePath(), "not a signature");
-  EXPECT_EQ(RunUpdate(ShortLimits(), UpdateTrust()), UpdateOutcome::kCompleted);
+  EXPECT_EQ(RunUpdate(context_, ShortLimits(), UpdateTrust()).outcome, UpdateOutcome::kCompleted);
   EXPECT_EQ(ReadFile(app() + "n.txt"), "n");
   EXPECT_EQ(RecordedSequence(), "<none>");
 }

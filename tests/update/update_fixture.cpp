@@ -6,11 +6,8 @@
 #include "pack_commands.h"
 #include "pack_sign.h"
 #include "platform/ini.h"
-#include "shell/shared_values.h"
 #include "update/minisign_sign.h"
 #include "update/signed_manifest.h"
-#include "update/update_sequence.h"
-#include "update/update_thread.h"
 #include "util/text.h"
 
 namespace fs = std::filesystem;
@@ -74,19 +71,16 @@ void UpdateFixture::SetUp() {
   fs::remove_all(www() + "/Public");
   app_ = root_.path() + "/app/";
   fs::create_directories(app_ + "Data/000000");
-  g_strAppDir = FsNameToWide(app_);
-  g_strDataDir = L"Data";
-  g_bDevMode = false;
-  g_strConfigPath = g_strAppDir + L"/config.ini";
-  platform::WritePrivateProfileString(L"Base", L"LastUpdate", L"1.0.0.0", g_strConfigPath);
-  g_strLastUpdate = L"1.0.0.0";
-  g_strServerUrl = FsNameToWide(ServerUrl());
-  g_strExeSwapPath = g_strAppDir + L"quillory_";
-  g_hMainWnd = &window_;
-  g_bExeUpdated = 0;
+  context_.app_dir = FsNameToWide(app_);
+  context_.data_dir = L"Data";
+  context_.config_path = context_.app_dir + L"/config.ini";
+  platform::WritePrivateProfileString(L"Base", L"LastUpdate", L"1.0.0.0", context_.config_path);
+  context_.last_update = L"1.0.0.0";
+  context_.server_url = FsNameToWide(ServerUrl());
+  context_.exe_swap_path = context_.app_dir + L"quillory_";
+  context_.product_name = L"Quillory";
+  context_.window = &window_;
 }
-
-void UpdateFixture::TearDown() { g_hMainWnd = nullptr; }
 
 void UpdateFixture::Publish(const std::string& version, const std::vector<PublishedItem>& items,
                             const std::vector<std::string>& extra) {
@@ -136,18 +130,18 @@ void UpdateFixture::EditManifest(const std::string& from, const std::string& to)
 }
 
 void UpdateFixture::RestartProgram() {
-  g_strLastUpdate = platform::GetPrivateProfileString(L"BASE", L"LastUpdate", L"", g_strConfigPath);
-  g_bExeUpdated = 0;
+  context_.last_update =
+      platform::GetPrivateProfileString(L"BASE", L"LastUpdate", L"", context_.config_path);
 }
 
 std::string UpdateFixture::RecordedVersion() const {
   return WideToFsName(
-      platform::GetPrivateProfileString(L"BASE", L"LastUpdate", L"<none>", g_strConfigPath));
+      platform::GetPrivateProfileString(L"BASE", L"LastUpdate", L"<none>", context_.config_path));
 }
 
 std::string UpdateFixture::RecordedSequence() const {
-  return WideToFsName(
-      platform::GetPrivateProfileString(L"Base", kUpdateSequenceKey, L"<none>", g_strConfigPath));
+  return WideToFsName(platform::GetPrivateProfileString(L"Base", kUpdateSequenceKey, L"<none>",
+                                                        context_.config_path));
 }
 
 DownloadLimits UpdateFixture::ShortLimits() {

@@ -11,6 +11,7 @@
 #include "update/downloader.h"
 #include "update/test_servers.h"
 #include "update/test_support.h"
+#include "update/update_context.h"
 #include "update/update_trust.h"
 
 namespace update_test {
@@ -34,7 +35,6 @@ class UpdateFixture : public testing::Test {
   static void SetUpTestSuite();
   static void TearDownTestSuite();
   void SetUp() override;
-  void TearDown() override;
 
   // Writes the items' files and their manifest onto the server; `extra`
   // arguments go to `quillory-pack manifest` (such as --sign).
@@ -76,6 +76,7 @@ class UpdateFixture : public testing::Test {
   std::string app_;
   std::string data_dir_ = "Data";
   RecordingWindow window_;
+  UpdateContext context_;  // the program folder's, as the shell would hand it down
 };
 
 }  // namespace update_test

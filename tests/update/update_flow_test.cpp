@@ -2,9 +2,10 @@
 // installed and recorded, and what a failure leaves for the next start.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
-#include "shell/shared_values.h"
+#include "core/diag_log.h"
 #include "update/update_fixture.h"
 #include "update/update_sequence.h"
 #include "update/update_thread.h"
@@ -25,7 +26,7 @@ std::string ZipOf(const std::map<std::string, std::string>& entries, const std::
 
 class UpdateFlowTest : public update_test::UpdateFixture {
  protected:
-  UpdateOutcome Run() { return RunUpdate(ShortLimits(), UpdateTrust()); }
+  UpdateOutcome Run() { return RunUpdate(context_, ShortLimits(), UpdateTrust()).outcome; }
   PublishedItem Package() {
     return {"lesson.vkp",
             ZipOf({{"000001/page.html", "<p>lesson</p>"}, {"000001/img/a.png", "png"}},
@@ -64,7 +65,7 @@ TEST_F(UpdateFlowTest, InstallsPackagePlainFileAndExecutableThenAsksForRestart) 
 
 TEST_F(UpdateFlowTest, StartedThreadRunsTheSequenceInTheBackground) {
   Publish("2.0", {{"notes.txt", "notes", "", "file"}});
-  StartUpdateThread();
+  StartUpdateThread(context_);
   // The manifest is deleted last: once it is gone, the run is over.
   EXPECT_TRUE(update_test::WaitFor(
       [&] { return RecordedVersion() == "2.0" && !Exists(content() + "/update.xml"); }, 60));
@@ -77,7 +78,7 @@ TEST_F(UpdateFlowTest, WithoutANewExecutableThereIsNoRestart) {
   EXPECT_EQ(ReadFile(app() + "notes.txt"), "notes");
   EXPECT_EQ(RecordedVersion(), "2.0");
   EXPECT_TRUE(window_.calls().empty());
-  EXPECT_EQ(g_bExeUpdated, 0);
+  EXPECT_FALSE(g_bExeUpdated);
 }
 
 struct NotNewerCase {
@@ -92,7 +93,7 @@ void PrintTo(const NotNewerCase& c, std::ostream* out) {
 class NotNewerTest : public UpdateFlowTest, public testing::WithParamInterface<NotNewerCase> {};
 
 TEST_P(NotNewerTest, DownloadsNothingAndDeletesTheManifest) {
-  g_strLastUpdate = GetParam().recorded;
+  context_.last_update = GetParam().recorded;
   Publish(GetParam().published, {{"notes.txt", "notes", "", "file"}});
   EXPECT_EQ(Run(), UpdateOutcome::kNotNewer);
   EXPECT_FALSE(Exists(app() + "notes.txt"));
@@ -193,15 +194,15 @@ TEST_F(UpdateFlowTest, FailedCopyIsNotASuccess) {
   EXPECT_FALSE(Exists(app() + "no-such-folder"));
   ExpectNothingRecordedAndManifestGone();
 
-  g_strExeSwapPath = FsNameToWide(app() + "no-such-folder/quillory_");
+  context_.exe_swap_path = FsNameToWide(app() + "no-such-folder/quillory_");
   Publish("2.0", {{"quillory", "new", "", "main"}});
   EXPECT_EQ(Run(), UpdateOutcome::kIncomplete);
-  EXPECT_EQ(g_bExeUpdated, 0);
+  EXPECT_FALSE(g_bExeUpdated);
   ExpectNothingRecordedAndManifestGone();
 }
 
 TEST_F(UpdateFlowTest, VersionThatCannotBeRecordedGivesNoRestart) {
-  g_strConfigPath = FsNameToWide(app() + "no-such-folder/config.ini");
+  context_.config_path = FsNameToWide(app() + "no-such-folder/config.ini");
   Publish("2.0", {{"quillory", "new", "", "main"}});
   EXPECT_EQ(Run(), UpdateOutcome::kIncomplete);
   EXPECT_TRUE(window_.calls().empty());
@@ -215,7 +216,7 @@ TEST_F(UpdateFlowTest, PackageThatCannotBeUnpackedFails) {
 }
 
 TEST_F(UpdateFlowTest, DeveloperModeStagesUnderDeveAndUnpacksIntoData) {
-  g_strDataDir = L"Deve";
+  context_.data_dir = L"Deve";
   data_dir_ = "Deve";
   fs::create_directories(app() + "Deve/000000");
   Publish("2.0", {Package(), {"later.txt", "later", "", "file"}});
@@ -299,14 +300,14 @@ class HttpsServerTest : public UpdateFlowTest, public testing::WithParamInterfac
 TEST_P(HttpsServerTest, ItemThatLeavesHttpsFails) {
   update_test::NginxServer tls({www(), 0, /*tls=*/true});
   if (!tls.running()) GTEST_SKIP() << "no TLS server could be started";
-  g_strServerUrl = FsNameToWide(tls.Url());
+  context_.server_url = FsNameToWide(tls.Url());
   const std::string redirect =
       tls.Url() + "/to-http/" + std::to_string(nginx_->port()) + "/files/n.txt";
   Publish("2.0", {{"n.txt", "n", "", "file", GetParam() ? redirect : FileUrl("n.txt")}});
   DownloadLimits limits = ShortLimits();
   limits.trusted_certificates = FsNameToWide(tls.CertificateFile());
   // Incomplete, not kNoConnection: the manifest itself did come over https.
-  EXPECT_EQ(RunUpdate(limits, UpdateTrust()), UpdateOutcome::kIncomplete);
+  EXPECT_EQ(RunUpdate(context_, limits, UpdateTrust()).outcome, UpdateOutcome::kIncomplete);
   EXPECT_FALSE(Exists(app() + "n.txt"));
 }
 
@@ -378,9 +379,28 @@ TEST_F(UpdateFlowTest, ManifestLeftByAnEarlierRunIsProcessed) {
   EXPECT_FALSE(Exists(content() + "/update.xml"));
 }
 
+TEST_F(UpdateFlowTest, FailedRunLogsItsReasonOnlyWhileTheLogIsOpen) {
+  Publish("2.0", {{"n.txt", "n", "docs/", "file"}});
+  fs::remove(www() + "/files/n.txt");
+  const std::string log = root_.path() + "/diagnostic.log";
+  ASSERT_TRUE(OpenDiagnosticLog(log));
+  EXPECT_EQ(Run(), UpdateOutcome::kIncomplete);
+  CloseDiagnosticLog();
+  const std::string text = ReadFile(log);
+  EXPECT_NE(text.find("] update run: failed: download docs/n.txt: status 404\n"), std::string::npos)
+      << text;
+  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1) << text;
+
+  fs::remove(log);
+  RestartProgram();
+  EXPECT_EQ(Run(), UpdateOutcome::kIncomplete);
+  EXPECT_FALSE(Exists(log));
+}
+
 TEST_F(UpdateFlowTest, UnreachableServerChangesNothing) {
   fs::remove_all(content());
-  g_strServerUrl = FsNameToWide("http://127.0.0.1:" + std::to_string(update_test::UnusedPort()));
+  context_.server_url =
+      FsNameToWide("http://127.0.0.1:" + std::to_string(update_test::UnusedPort()));
   EXPECT_EQ(Run(), UpdateOutcome::kNoConnection);
   EXPECT_FALSE(Exists(content()));
 }

@@ -1,6 +1,7 @@
 // quillory-update-run PROGRAM_DIR [--key PUBLIC_KEY_FILE]...: one pass of the
-// update sequence over a program folder, as the shell runs it but without a
-// window, so tests can run it as a process of its own (and kill it). The
+// update sequence over a program folder, with the context the shell's start
+// values give, but without a window, so tests can run it as a process of its
+// own (and kill it). The
 // restart message and the close command are printed to standard output; the
 // exit hook writes the file "swap-started" into the program folder instead of
 // starting the swap executable. The server comes from QUILLORY_UPDATE_SERVER.
@@ -16,7 +17,6 @@
 #include "shell/shared_values.h"
 #include "update/minisign.h"
 #include "update/update_sequence.h"
-#include "update/update_thread.h"
 #include "util/text.h"
 
 namespace {
@@ -82,11 +82,18 @@ int main(int argc, char** argv) {
   InitServerUrl();
   ComputeStartValuesFor(dir);
   ReadLastUpdate();
-  g_strExeSwapPath = g_strAppDir + L"quillory_";
   static PrintingWindow window;
-  g_hMainWnd = &window;
-  SetSwapExeAtExitHook(&MarkSwapStart);
-  std::printf("outcome %s\n", OutcomeName(RunUpdate(DownloadLimits(), *trust)));
+  UpdateContext context;
+  context.app_dir = g_strAppDir;
+  context.data_dir = g_strDataDir;
+  context.server_url = g_strServerUrl;
+  context.exe_swap_path = g_strAppDir + L"quillory_";
+  context.config_path = g_strConfigPath;
+  context.last_update = g_strLastUpdate;
+  context.product_name = g_strProductName;
+  context.window = &window;
+  context.swap_exe_at_exit = &MarkSwapStart;
+  std::printf("outcome %s\n", OutcomeName(RunUpdate(context, DownloadLimits(), *trust).outcome));
   std::fflush(stdout);
   return 0;
 }
