@@ -64,7 +64,13 @@ void LogLine(std::string_view what, std::string_view text) {
   std::lock_guard<std::mutex> lock(g_log_mutex);
   if (g_log_file == nullptr) return;
   std::string line = UtcTimeText() + " [thread " + std::to_string(ThreadNumber()) + "] ";
-  line.append(what).append(": ").append(text).push_back('\n');
+  line.append(what).append(": ").append(text);
+  // A reason may quote a name from outside (a package entry, a manifest
+  // item): it never starts a line of its own.
+  for (std::size_t i = line.size() - text.size(); i < line.size(); ++i) {
+    if (line[i] == '\n' || line[i] == '\r') line[i] = ' ';
+  }
+  line.push_back('\n');
   std::fwrite(line.data(), 1, line.size(), g_log_file);
   std::fflush(g_log_file);
 }

@@ -16,7 +16,8 @@ bool OpenDiagnosticLog(const std::string& path);
 // Turns the log off and closes its file.
 void CloseDiagnosticLog();
 
-// Writes "<UTC time> [thread N] <what>: <text>" as one line; nothing when off.
+// Writes "<UTC time> [thread N] <what>: <text>" as one line (line breaks in
+// `text` become spaces); nothing when off.
 void LogLine(std::string_view what, std::string_view text);
 // "<what>: done" for a success, "<what>: failed: <reason>" for a failure.
 void LogOutcome(std::string_view what, const Outcome& outcome);

@@ -23,8 +23,6 @@ class MainWindowLink {
   // The close command (as the close box), sent and waited for.
   virtual void SendCancel() = 0;
   // A modal message box owned by the window; returns when it is closed.
-  // (Icon is the platform's icon under the name the update sequence uses.)
-  using Icon = platform::MessageIcon;
   virtual void ShowMessageBox(const std::wstring& text, const std::wstring& caption,
                               platform::MessageIcon icon) = 0;
 };

@@ -1,6 +1,8 @@
 // The process-wide values of the shell, and the rules that compute them at
-// start. Values written at start are written on the main thread before any
-// worker thread exists and are only read afterwards.
+// start. Only the shell reads and writes them; it hands the lower modules what
+// they need (the content root, the update context, the command host). Values
+// written at start are written on the main thread before any worker thread
+// exists and are only read afterwards.
 #pragma once
 
 #include <string>
@@ -13,9 +15,9 @@ inline constexpr const wchar_t* kConfigFileName = L"config.ini";
 // Product name: window mark, message-box captions. Never changes.
 extern const std::wstring g_strProductName;
 // Update server base address (scheme and host, no trailing slash). Set once by
-// InitServerUrl before any thread starts; read by the update thread and GetBaseInfo.
+// InitServerUrl before any thread starts; handed to the update run and the commands.
 extern std::wstring g_strServerUrl;
-// Content folder name, "Deve" or "Data". Written at start; read by server, commands, update.
+// Content folder name, "Deve" or "Data". Written at start.
 extern std::wstring g_strDataDir;
 // Running executable and its swap partner. Written by the start sequence.
 extern std::wstring g_strExePath;
@@ -30,7 +32,7 @@ extern bool g_bDevMode;
 extern std::wstring g_strConfigPath;
 // The shell's own version. Written at start.
 extern std::wstring g_strVersion;
-// Local server's listening socket (0 when none) and port. Written by StartServer/StopServer.
+// Local server's listening socket (0 when none) and port. Written from StartServer's result and at StopServer.
 extern int g_sockListen;
 extern std::wstring g_strPort;
 // Version of the last completely applied update. Written at start.

@@ -9,6 +9,7 @@
 #include "core/main_window_link.h"
 #include "platform/fs.h"
 #include "platform/ini.h"
+#include "platform/message_box.h"
 #include "update/file_utils.h"
 #include "update/manifest.h"
 #include "update/reason_text.h"
@@ -48,7 +49,7 @@ void RequestRestart(const UpdateContext& context) {
   MainWindowLink* window = context.window;
   if (window != nullptr) {
     window->ShowMessageBox(kRestartText, context.product_name + kRestartCaptionSuffix,
-                           MainWindowLink::Icon::kInformation);
+                           platform::MessageIcon::kInformation);
   }
   if (context.swap_exe_at_exit != nullptr) std::atexit(context.swap_exe_at_exit);
   if (window != nullptr) window->SendCancel();

@@ -121,10 +121,10 @@ bool WaitFor(const std::function<bool()>& condition, double limit_seconds) {
 }
 
 void RecordingWindow::ShowMessageBox(const std::wstring& text, const std::wstring& caption,
-                                     Icon icon) {
-  const wchar_t* icon_name = icon == Icon::kInformation ? L"information"
-                             : icon == Icon::kError     ? L"error"
-                                                        : L"warning";
+                                     platform::MessageIcon icon) {
+  const wchar_t* icon_name = icon == platform::MessageIcon::kInformation ? L"information"
+                             : icon == platform::MessageIcon::kError     ? L"error"
+                                                                         : L"warning";
   Record(L"box|" + text + L"|" + caption + L"|" + icon_name);
 }
 

@@ -58,7 +58,8 @@ class RecordingWindow : public MainWindowLink {
   void Send(std::function<void()> task) override { task(); }
   void PostUnzipResult(bool) override {}
   void SendCancel() override { Record(L"cancel"); }
-  void ShowMessageBox(const std::wstring& text, const std::wstring& caption, Icon icon) override;
+  void ShowMessageBox(const std::wstring& text, const std::wstring& caption,
+                      platform::MessageIcon icon) override;
   std::vector<std::wstring> calls() const;
 
  private:

@@ -27,7 +27,8 @@ class PrintingWindow : public MainWindowLink {
   void Send(std::function<void()> task) override { task(); }
   void PostUnzipResult(bool) override {}
   void SendCancel() override { std::printf("cancel\n"); }
-  void ShowMessageBox(const std::wstring& text, const std::wstring& caption, Icon) override {
+  void ShowMessageBox(const std::wstring& text, const std::wstring& caption,
+                      platform::MessageIcon) override {
     std::printf("box|%s|%s\n", WideToFsName(text).c_str(), WideToFsName(caption).c_str());
   }
 };
