@@ -8,6 +8,8 @@
 #include <optional>
 #include <string>
 
+#include "platform/native_handle.h"
+
 namespace platform {
 
 // A wall-clock time in the local time zone (month 1-12, day 1-31).
@@ -51,7 +53,7 @@ class FileWriter {
   bool DiskFull() const { return m_disk_full; }
 
  private:
-  int m_fd = -1;
+  FileHandle m_fd = kNoFile;
   std::string m_temp_name;  // file-system name of the temporary file
   bool m_disk_full = false;
 };

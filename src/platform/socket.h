@@ -10,10 +10,13 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/native_handle.h"
+
 namespace platform {
 
-// A socket handle; 0 means none (a real socket is never given handle 0).
-using SocketHandle = int;
+// A socket handle (a descriptor, or a Windows SOCKET); 0 means none (a real
+// socket is never given handle 0).
+using SocketHandle = std::intptr_t;
 inline constexpr SocketHandle kNoSocket = 0;
 
 // Makes a write to a connection that the peer has closed a failed call
@@ -83,6 +86,7 @@ long ReceiveBytesWithin(SocketHandle socket, void* buffer, std::size_t count, in
 // Sends up to `count` bytes of an open file (native handle, see file_read.h)
 // from `offset`, without copying them through the process. Returns the count
 // sent, or -1 on failure.
-long SendFileBytes(SocketHandle socket, int file_handle, std::uint64_t offset, std::size_t count);
+long SendFileBytes(SocketHandle socket, FileHandle file_handle, std::uint64_t offset,
+                   std::size_t count);
 
 }  // namespace platform
