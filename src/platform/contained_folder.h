@@ -29,7 +29,8 @@ class ContainedFolder {
 
  private:
   // The slow way, for names that the kernel's confined look-up refuses or
-  // cannot do: resolve, check, open, and check what was opened.
+  // cannot do (on Windows, which has none, every name): resolve, check, open,
+  // and check what was opened.
   std::optional<ReadOnlyFile> OpenCheckingRealPath(const std::string& relative) const;
 
   const FileHandle m_handle;      // the folder, opened once

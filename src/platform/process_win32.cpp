@@ -73,15 +73,17 @@ bool ShellOpen(const std::wstring& path) {
 bool IsProcessRunning(long pid) {
   if (pid <= 0 || static_cast<unsigned long>(pid) > 0xFFFFFFFFul) return true;
   HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, static_cast<DWORD>(pid));
-  if (process != nullptr) {
-    // It exists, even when it has ended and others still hold it (its id is
-    // not free for another process yet).
-    CloseHandle(process);
-    return true;
+  if (process == nullptr) {
+    // Refused: it exists and belongs to someone else. Any other failure: the
+    // id names no process.
+    return GetLastError() == ERROR_ACCESS_DENIED;
   }
-  // Refused: it exists and belongs to someone else. Any other failure: the id
-  // names no process.
-  return GetLastError() == ERROR_ACCESS_DENIED;
+  // A process that has ended stays while others hold a handle to it (its id
+  // is not given to another process meanwhile): its exit code tells it ended.
+  DWORD exit_code = 0;
+  const bool ended = GetExitCodeProcess(process, &exit_code) && exit_code != STILL_ACTIVE;
+  CloseHandle(process);
+  return !ended;
 }
 
 }  // namespace platform
