@@ -84,6 +84,11 @@ SOCKET NewListeningSocket(int family) {
   // Overlapped, as socket() makes them: the send and receive time-outs need it.
   SOCKET made = WSASocketW(family, SOCK_STREAM, IPPROTO_TCP, nullptr, 0,
                            WSA_FLAG_OVERLAPPED | WSA_FLAG_NO_HANDLE_INHERIT);
+  // Windows 7 before its first service pack does not know the flag; nothing
+  // started here inherits handles anyway.
+  if (made == INVALID_SOCKET && WSAGetLastError() == WSAEINVAL) {
+    made = WSASocketW(family, SOCK_STREAM, IPPROTO_TCP, nullptr, 0, WSA_FLAG_OVERLAPPED);
+  }
   if (made == INVALID_SOCKET) return INVALID_SOCKET;
   BOOL exclusive = TRUE;
   if (setsockopt(made, SOL_SOCKET, SO_EXCLUSIVEADDRUSE, reinterpret_cast<const char*>(&exclusive),
