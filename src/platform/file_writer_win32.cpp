@@ -44,6 +44,12 @@ void DeleteEvenReadOnly(const std::wstring& path) {
   DeleteFileW(path.c_str());
 }
 
+// Whether the call that just failed found the disk (or the user's quota) full.
+bool DiskFullNow() {
+  const DWORD error = GetLastError();
+  return error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL;
+}
+
 std::optional<FILETIME> ToFileTime(const LocalTime& time) {
   SYSTEMTIME local{};
   local.wYear = static_cast<WORD>(time.year);
@@ -78,13 +84,19 @@ bool FileWriter::Create(const std::wstring& folder) {
       m_temp_name = name;
       return true;
     }
-    if (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS) return false;
+    if (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS) {
+      m_disk_full = DiskFullNow();
+      return false;
+    }
   }
   return false;
 }
 
 bool FileWriter::Write(const char* data, std::size_t size) {
-  return m_fd != kNoFile && WriteAllTo(AsHandle(m_fd), data, size);
+  if (m_fd == kNoFile) return false;
+  if (WriteAllTo(AsHandle(m_fd), data, size)) return true;
+  m_disk_full = DiskFullNow();
+  return false;
 }
 
 bool FileWriter::SetTimes(const LocalTime& time) {
@@ -101,7 +113,12 @@ bool FileWriter::SetPermissions(unsigned mode) {
   return SetFileInformationByHandle(AsHandle(m_fd), FileBasicInfo, &info, sizeof info);
 }
 
-bool FileWriter::Flush() { return m_fd != kNoFile && FlushFileBuffers(AsHandle(m_fd)); }
+bool FileWriter::Flush() {
+  if (m_fd == kNoFile) return false;
+  if (FlushFileBuffers(AsHandle(m_fd))) return true;
+  m_disk_full = DiskFullNow();
+  return false;
+}
 
 bool FileWriter::Commit(const std::wstring& path) {
   if (m_fd == kNoFile) return false;
@@ -110,7 +127,10 @@ bool FileWriter::Commit(const std::wstring& path) {
   const std::wstring temp = WidePath(m_temp_name);
   bool ok = CloseHandle(file) &&
             MoveFileExW(temp.c_str(), WidePath(ToFsName(path)).c_str(), MOVEFILE_REPLACE_EXISTING);
-  if (!ok) DeleteEvenReadOnly(temp);
+  if (!ok) {
+    m_disk_full = DiskFullNow();
+    DeleteEvenReadOnly(temp);
+  }
   m_temp_name.clear();
   return ok;
 }

@@ -57,15 +57,23 @@ std::string MarkedUtf8ToUtf16(const std::string& bytes) {
   return out;
 }
 
-// Writes the temporary file, flushed to the disk; false when it cannot.
-bool WriteTemporary(const std::wstring& temp, const std::string& bytes) {
+ProfileWriteFailure FailureFromLastError() {
+  const DWORD error = GetLastError();
+  return error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL
+             ? ProfileWriteFailure::kDiskFull
+             : ProfileWriteFailure::kUnwritable;
+}
+
+// Writes the temporary file, flushed to the disk.
+ProfileWriteFailure WriteTemporary(const std::wstring& temp, const std::string& bytes) {
   ScopedHandle file(CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file.Valid()) return false;
+  if (!file.Valid()) return FailureFromLastError();
   bool ok = WriteAllTo(file.Get(), bytes.data(), bytes.size()) && FlushFileBuffers(file.Get());
-  ok = CloseHandle(file.Release()) && ok;
-  if (!ok) DeleteFileW(temp.c_str());
-  return ok;
+  ProfileWriteFailure failure = ok ? ProfileWriteFailure::kNone : FailureFromLastError();
+  if (!CloseHandle(file.Release()) && ok) failure = FailureFromLastError();
+  if (failure != ProfileWriteFailure::kNone) DeleteFileW(temp.c_str());
+  return failure;
 }
 
 // Puts the temporary file in the settings file's place.
@@ -109,13 +117,15 @@ ProfileRead ReadProfileFile(const std::wstring& path, ProfileFile& file) {
   return ProfileRead::kOk;
 }
 
-bool ReplaceProfileFile(const std::wstring& path, const ProfileFile& file) {
+ProfileWriteFailure ReplaceProfileFile(const std::wstring& path, const ProfileFile& file) {
   static std::atomic<unsigned> counter{0};
   const std::wstring name = WidePath(ToFsName(path));
   const std::wstring temp = name + L"." + std::to_wstring(GetCurrentProcessId()) + L"." +
                             std::to_wstring(counter.fetch_add(1)) + L".tmp";
   const std::string bytes = file.utf16 ? MarkedUtf8ToUtf16(file.bytes) : file.bytes;
-  return WriteTemporary(temp, bytes) && PutInPlace(temp, name);
+  const ProfileWriteFailure written = WriteTemporary(temp, bytes);
+  if (written != ProfileWriteFailure::kNone) return written;
+  return PutInPlace(temp, name) ? ProfileWriteFailure::kNone : ProfileWriteFailure::kUnwritable;
 }
 
 void RemoveStaleProfileTemps(const std::wstring& path) {

@@ -14,9 +14,12 @@
 #include <memory>
 #include <mutex>
 #include <new>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/socket.h"
+#include "platform/utf8.h"
 #include "platform/win32_files.h"
 
 namespace platform {
@@ -80,7 +83,35 @@ SOCKET ConnectToItself(SOCKET listener) {
   return wake;
 }
 
-SOCKET NewListeningSocket(int family) {
+// The call that failed while setting up a listener, and its Winsock error.
+struct ListenFailure {
+  const char* call = "listen";
+  int error = 0;
+};
+
+// The system's text for a Winsock error, as UTF-8 without its final period.
+std::string SystemText(int error) {
+  wchar_t* text = nullptr;
+  const DWORD length = FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, static_cast<DWORD>(error), 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  std::wstring message = length > 0 ? std::wstring(text, length) : std::wstring();
+  if (text != nullptr) LocalFree(text);
+  while (!message.empty() && (message.back() == L'\r' || message.back() == L'\n' ||
+                              message.back() == L' ' || message.back() == L'.')) {
+    message.pop_back();
+  }
+  if (message.empty()) return "error " + std::to_string(error);
+  return Utf8Encode(message);
+}
+
+std::string Describe(const ListenFailure& failure) {
+  return std::string(failure.call) + ": " + SystemText(failure.error);
+}
+
+// A listening socket of `family` that holds its port for itself;
+// INVALID_SOCKET with `failure` set when it cannot be made.
+SOCKET NewListeningSocket(int family, ListenFailure* failure) {
   // Overlapped, as socket() makes them: the send and receive time-outs need it.
   SOCKET made = WSASocketW(family, SOCK_STREAM, IPPROTO_TCP, nullptr, 0,
                            WSA_FLAG_OVERLAPPED | WSA_FLAG_NO_HANDLE_INHERIT);
@@ -89,41 +120,46 @@ SOCKET NewListeningSocket(int family) {
   if (made == INVALID_SOCKET && WSAGetLastError() == WSAEINVAL) {
     made = WSASocketW(family, SOCK_STREAM, IPPROTO_TCP, nullptr, 0, WSA_FLAG_OVERLAPPED);
   }
-  if (made == INVALID_SOCKET) return INVALID_SOCKET;
+  if (made == INVALID_SOCKET) {
+    *failure = ListenFailure{family == AF_INET ? "socket" : "socket [::1]", WSAGetLastError()};
+    return INVALID_SOCKET;
+  }
   BOOL exclusive = TRUE;
   if (setsockopt(made, SOL_SOCKET, SO_EXCLUSIVEADDRUSE, reinterpret_cast<const char*>(&exclusive),
                  sizeof exclusive) != 0) {
-    const int error = WSAGetLastError();
+    *failure = ListenFailure{"SO_EXCLUSIVEADDRUSE", WSAGetLastError()};
     closesocket(made);
-    WSASetLastError(error);
     return INVALID_SOCKET;
   }
   return made;
 }
 
-// Binds, listens and stops blocking; false with the Winsock error kept.
-bool BindAndListen(SOCKET listener, const sockaddr* address, int length) {
+// Binds, listens and stops blocking; the name of the call that failed, or
+// null. The Winsock error is that call's.
+const char* BindAndListen(SOCKET listener, const sockaddr* address, int length, bool ipv6) {
   u_long non_blocking = 1;
-  return bind(listener, address, length) == 0 && listen(listener, SOMAXCONN) == 0 &&
-         ioctlsocket(listener, FIONBIO, &non_blocking) == 0;
-}
-
-void CloseKeepingError(SOCKET socket) {
-  const int error = WSAGetLastError();
-  closesocket(socket);
-  WSASetLastError(error);
+  if (bind(listener, address, length) != 0) return ipv6 ? "bind [::1]" : "bind 127.0.0.1";
+  if (listen(listener, SOMAXCONN) != 0) return ipv6 ? "listen [::1]" : "listen";
+  if (ioctlsocket(listener, FIONBIO, &non_blocking) != 0) return "FIONBIO";
+  return nullptr;
 }
 
 // Listens on 127.0.0.1 at a port that the system picks.
-SOCKET ListenIpv4Loopback(std::uint16_t* port) {
-  SOCKET listener = NewListeningSocket(AF_INET);
+SOCKET ListenIpv4Loopback(std::uint16_t* port, ListenFailure* failure) {
+  SOCKET listener = NewListeningSocket(AF_INET, failure);
   if (listener == INVALID_SOCKET) return INVALID_SOCKET;
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   int length = sizeof address;
-  if (!BindAndListen(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) ||
+  const char* failed_call =
+      BindAndListen(listener, reinterpret_cast<sockaddr*>(&address), sizeof address, false);
+  if (failed_call == nullptr &&
       getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+    failed_call = "getsockname";
+  }
+  if (failed_call != nullptr) {
+    *failure = ListenFailure{failed_call, WSAGetLastError()};
     closesocket(listener);
     return INVALID_SOCKET;
   }
@@ -149,19 +185,25 @@ Ipv6Outcome ClassifyIpv6Failure(int error) {
 }
 
 // Listens on [::1] at `port`, for IPv6 peers only.
-Ipv6Outcome ListenIpv6Loopback(std::uint16_t port, SOCKET* listener) {
-  SOCKET made = NewListeningSocket(AF_INET6);
-  if (made == INVALID_SOCKET) return ClassifyIpv6Failure(WSAGetLastError());
+Ipv6Outcome ListenIpv6Loopback(std::uint16_t port, SOCKET* listener, ListenFailure* failure) {
+  SOCKET made = NewListeningSocket(AF_INET6, failure);
+  if (made == INVALID_SOCKET) return ClassifyIpv6Failure(failure->error);
   DWORD only_ipv6 = 1;
   sockaddr_in6 address{};
   address.sin6_family = AF_INET6;
   address.sin6_addr = in6addr_loopback;
   address.sin6_port = htons(port);
+  const char* failed_call = nullptr;
   if (setsockopt(made, IPPROTO_IPV6, IPV6_V6ONLY, reinterpret_cast<const char*>(&only_ipv6),
-                 sizeof only_ipv6) != 0 ||
-      !BindAndListen(made, reinterpret_cast<sockaddr*>(&address), sizeof address)) {
-    CloseKeepingError(made);
-    return ClassifyIpv6Failure(WSAGetLastError());
+                 sizeof only_ipv6) != 0) {
+    failed_call = "IPV6_V6ONLY";
+  } else {
+    failed_call = BindAndListen(made, reinterpret_cast<sockaddr*>(&address), sizeof address, true);
+  }
+  if (failed_call != nullptr) {
+    *failure = ListenFailure{failed_call, WSAGetLastError()};
+    closesocket(made);
+    return ClassifyIpv6Failure(failure->error);
   }
   *listener = made;
   return Ipv6Outcome::kListening;
@@ -263,14 +305,19 @@ int ClampedLength(std::size_t count) {
 
 void IgnoreBrokenPipe() { StartWinsock(); }
 
-bool ListenOnLoopback(LoopbackListeners* listeners) {
+bool ListenOnLoopback(LoopbackListeners* listeners, std::string* failure) {
+  ListenFailure failed;
+  auto fail = [&](std::string reason) {
+    if (failure != nullptr) *failure = std::move(reason);
+    return false;
+  };
   StartWinsock();
   for (int attempt = 0; attempt < kPortAttempts; ++attempt) {
     std::uint16_t port = 0;
-    SOCKET ipv4 = ListenIpv4Loopback(&port);
-    if (ipv4 == INVALID_SOCKET) return false;
+    SOCKET ipv4 = ListenIpv4Loopback(&port, &failed);
+    if (ipv4 == INVALID_SOCKET) return fail(Describe(failed));
     SOCKET ipv6 = INVALID_SOCKET;
-    switch (ListenIpv6Loopback(port, &ipv6)) {
+    switch (ListenIpv6Loopback(port, &ipv6, &failed)) {
       case Ipv6Outcome::kListening:
       case Ipv6Outcome::kNoIpv6:
         listeners->ipv4 = static_cast<SocketHandle>(ipv4);
@@ -282,10 +329,10 @@ bool ListenOnLoopback(LoopbackListeners* listeners) {
         continue;
       case Ipv6Outcome::kFailed:
         closesocket(ipv4);
-        return false;
+        return fail(Describe(failed));
     }
   }
-  return false;
+  return fail("no free port on 127.0.0.1 and [::1]");
 }
 
 AcceptStatus AcceptConnection(const SocketHandle* listeners, std::size_t count,
