@@ -9,6 +9,8 @@
 #include <memory>
 #include <string>
 
+#include "platform/native_handle.h"
+
 namespace platform {
 
 class ArchiveFile {
@@ -38,9 +40,14 @@ class ArchiveFile {
   void Close();
 
  private:
+  // Takes over an open regular file of `size` bytes, at position 0.
+  void Adopt(FileHandle handle, std::uint64_t size);
   bool Fill();
+  // Reads up to `size` bytes at `offset`, fewer only at the end of the file;
+  // -1 on error. The one read of the platform; safe on any thread.
+  long ReadFully(char* data, std::size_t size, std::uint64_t offset) const;
 
-  int m_fd = -1;
+  FileHandle m_fd = kNoFile;
   std::uint64_t m_size = 0;
   std::uint64_t m_position = 0;
   std::unique_ptr<char[]> m_buffer;

@@ -8,7 +8,9 @@
 namespace platform {
 
 // Name of the legacy code page as iconv knows it: CP936, or the code page named
-// by the QUILLORY_CODEPAGE environment variable when iconv knows that name.
+// by the QUILLORY_CODEPAGE environment variable when iconv knows that name (on
+// Windows: a name "CPnnn" or "WINDOWS-nnn" of a code page the system has, or
+// a common name such as GBK, BIG5 or UTF-8).
 const char* LegacyCodePage();
 
 // Converts wide text to code-page bytes; unrepresentable characters become '?'.

@@ -15,7 +15,7 @@ namespace platform {
 
 class ContainedFolder {
  public:
-  ContainedFolder(int handle, std::string real_path)
+  ContainedFolder(FileHandle handle, std::string real_path)
       : m_handle(handle), m_real_path(std::move(real_path)) {}
   ~ContainedFolder();
   ContainedFolder(const ContainedFolder&) = delete;
@@ -29,10 +29,11 @@ class ContainedFolder {
 
  private:
   // The slow way, for names that the kernel's confined look-up refuses or
-  // cannot do: resolve, check, open, and check what was opened.
+  // cannot do (on Windows, which has none, every name): resolve, check, open,
+  // and check what was opened.
   std::optional<ReadOnlyFile> OpenCheckingRealPath(const std::string& relative) const;
 
-  const int m_handle;             // the folder, opened once
+  const FileHandle m_handle;      // the folder, opened once
   const std::string m_real_path;  // its real path when it was opened
 };
 

@@ -9,13 +9,15 @@
 #include <optional>
 #include <string>
 
+#include "platform/native_handle.h"
+
 namespace platform {
 
 class ReadOnlyFile {
  public:
-  ReadOnlyFile(int handle, std::uint64_t size) : m_handle(handle), m_size(size) {}
+  ReadOnlyFile(FileHandle handle, std::uint64_t size) : m_handle(handle), m_size(size) {}
   ReadOnlyFile(ReadOnlyFile&& other) noexcept : m_handle(other.m_handle), m_size(other.m_size) {
-    other.m_handle = -1;
+    other.m_handle = kNoFile;
   }
   ReadOnlyFile& operator=(ReadOnlyFile&& other) noexcept;
   ReadOnlyFile(const ReadOnlyFile&) = delete;
@@ -25,10 +27,10 @@ class ReadOnlyFile {
   // Length in bytes when the file was opened.
   std::uint64_t Size() const { return m_size; }
   // The native handle, for SendFileBytes (socket.h).
-  int Handle() const { return m_handle; }
+  FileHandle Handle() const { return m_handle; }
 
  private:
-  int m_handle;
+  FileHandle m_handle;
   std::uint64_t m_size;
 };
 

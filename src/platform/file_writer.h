@@ -8,6 +8,8 @@
 #include <optional>
 #include <string>
 
+#include "platform/native_handle.h"
+
 namespace platform {
 
 // A wall-clock time in the local time zone (month 1-12, day 1-31).
@@ -36,7 +38,8 @@ class FileWriter {
   // Sets the file's last-access and last-write times (and its creation time
   // where the platform keeps one) to `time`, read as local time.
   bool SetTimes(const LocalTime& time);
-  // Gives the temporary file the permission bits of `mode` (a file mode word).
+  // Gives the temporary file the permission bits of `mode` (a file mode word;
+  // on Windows, no write bit at all is the read-only attribute).
   bool SetPermissions(unsigned mode);
   // Flushes the written bytes to the disk, so that the final name never ends
   // up on a file cut short by a crash after Commit.
@@ -51,7 +54,7 @@ class FileWriter {
   bool DiskFull() const { return m_disk_full; }
 
  private:
-  int m_fd = -1;
+  FileHandle m_fd = kNoFile;
   std::string m_temp_name;  // file-system name of the temporary file
   bool m_disk_full = false;
 };
@@ -66,8 +69,10 @@ std::FILE* CreateNewFile(const std::wstring& path);
 // Copies the regular file `from` over `to` through a temporary file beside
 // `to`, flushed and then renamed over it: `to` is never written in place, so
 // a program still executing it keeps running and a copy cut short never
-// takes its name. The copy carries the permission bits of `from` (an
-// executable stays executable). False on any failure; `to` is then unchanged.
+// takes its name (Windows itself refuses to replace a file that is being
+// executed: the copy fails then). The copy carries the permission bits of
+// `from` (an executable stays executable). False on any failure; `to` is then
+// unchanged.
 bool CopyFileReplacing(const std::wstring& from, const std::wstring& to);
 
 // Removes the temporary files that writers of processes no longer running

@@ -10,15 +10,23 @@
 
 namespace platform {
 
-// The platform's path separator ("/" here).
+#ifdef _WIN32
+// The platform's path separator.
+inline constexpr wchar_t kPathSeparator = L'\\';
+// Suffix of executable files.
+inline constexpr const wchar_t* kExeSuffix = L".exe";
+#else
 inline constexpr wchar_t kPathSeparator = L'/';
-// Suffix of executable files ("" here, ".exe" on Windows).
 inline constexpr const wchar_t* kExeSuffix = L"";
+#endif
 
-// Narrow file-system name of a wide path (UTF-8 here), kept apart from the
-// legacy code page. Backslashes become the platform separator.
+// Narrow file-system name of a wide path (UTF-8 on every platform: the
+// Windows executables carry a manifest that makes UTF-8 their ANSI code page,
+// so the C library opens these names too), kept apart from the legacy code
+// page. Either separator
+// becomes the platform separator.
 std::string ToFsName(const std::wstring& path);
-// Wide text of a file-system name (UTF-8 here).
+// Wide text of a file-system name (UTF-8).
 std::wstring FromFsName(const std::string& name);
 
 // True when a file-system object of any kind exists at the path.

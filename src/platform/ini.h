@@ -4,7 +4,11 @@
 // and keeps every other byte of the file. Calls are serialised inside the
 // process and each write replaces the file atomically (temporary file, then
 // rename), so concurrent writers of different keys never lose one and a
-// crash never leaves a half-written file. Safe on any thread.
+// crash never leaves a half-written file. A file is read as UTF-8 when its
+// bytes are, else in the legacy code page, and written back in the same
+// encoding. On Windows, a file that starts with the UTF-16LE byte-order mark
+// is read and written as UTF-16LE, and a new (or empty) file is made so, with
+// CR LF line endings, so that any text survives. Safe on any thread.
 #pragma once
 
 #include <string>

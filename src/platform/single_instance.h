@@ -1,7 +1,9 @@
 // One running instance per user, and the way a later start asks it to show
 // its window. The lock and the activation socket live in the user's runtime
 // folder ($XDG_RUNTIME_DIR, else a private folder under /tmp), so tests can
-// isolate instances by giving each its own runtime folder.
+// isolate instances by giving each its own runtime folder. On Windows they
+// are kernel objects of the user's session instead: the named mutex `name`
+// and a semaphore beside it; tests isolate instances by their names.
 #pragma once
 
 #include <functional>
@@ -10,7 +12,7 @@
 namespace platform {
 
 // The folder that holds the lock and the socket; created (mode 0700) when it
-// is the /tmp fallback. Empty when no usable folder exists.
+// is the /tmp fallback. Empty when no usable folder exists, and on Windows.
 std::string InstanceRuntimeFolder();
 
 // Takes the per-user lock named `name` and keeps it for the rest of the

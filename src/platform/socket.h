@@ -10,10 +10,13 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/native_handle.h"
+
 namespace platform {
 
-// A socket handle; 0 means none (a real socket is never given handle 0).
-using SocketHandle = int;
+// A socket handle (a descriptor, or a Windows SOCKET); 0 means none (a real
+// socket is never given handle 0).
+using SocketHandle = std::intptr_t;
 inline constexpr SocketHandle kNoSocket = 0;
 
 // Makes a write to a connection that the peer has closed a failed call
@@ -58,8 +61,10 @@ AcceptStatus AcceptConnection(const SocketHandle* listeners, std::size_t count,
                               AcceptWait wait = AcceptWait::kUntilConnection);
 
 // Stops a listener: a thread waiting in AcceptConnection on it returns
-// kNotListening, and new connection attempts are refused. The handle stays
-// valid until CloseSocket.
+// kNotListening, and new connection attempts are refused (on Windows, which
+// cannot stop a socket listening short of closing it, they are queued and
+// never accepted until CloseSocket refuses them). The handle stays valid
+// until CloseSocket.
 void ShutdownListener(SocketHandle listener);
 void CloseSocket(SocketHandle socket);
 
@@ -69,7 +74,8 @@ void CloseSocket(SocketHandle socket);
 bool SetSocketTimeouts(SocketHandle socket, int milliseconds);
 
 // One send of up to `count` bytes. With `more`, the bytes may wait for the
-// next send to fill a packet. Returns the count sent (0 only for count 0), or
+// next send to fill a packet (Windows has no such hint: connections there
+// send small writes at once). Returns the count sent (0 only for count 0), or
 // -1 on failure (peer gone, time-out).
 long SendBytes(SocketHandle socket, const void* bytes, std::size_t count, bool more);
 // One receive of up to `count` bytes. Returns the count received, 0 when the
@@ -81,8 +87,11 @@ long ReceiveBytes(SocketHandle socket, void* buffer, std::size_t count);
 // already cost no wait.
 long ReceiveBytesWithin(SocketHandle socket, void* buffer, std::size_t count, int milliseconds);
 // Sends up to `count` bytes of an open file (native handle, see file_read.h)
-// from `offset`, without copying them through the process. Returns the count
-// sent, or -1 on failure.
-long SendFileBytes(SocketHandle socket, int file_handle, std::uint64_t offset, std::size_t count);
+// from `offset`, without copying them through the process (on Windows through
+// a buffer of the process: the system's copy, TransmitFile, serves two
+// transfers at a time on its client editions). Returns the count sent, 0 at
+// the end of the file, or -1 on failure.
+long SendFileBytes(SocketHandle socket, FileHandle file_handle, std::uint64_t offset,
+                   std::size_t count);
 
 }  // namespace platform

@@ -4,9 +4,10 @@
 namespace platform {
 
 // Makes sockets usable for this process: a peer that closes early must not
-// end the process with SIGPIPE. False when the layer cannot be used; setting
-// the environment variable QUILLORY_FAIL_SOCKET_INIT=1 forces this failure
-// (the way tests reach the start's failure path).
+// end the process with SIGPIPE; on Windows, Winsock 2.2 is started. False
+// when the layer cannot be used; setting the environment variable
+// QUILLORY_FAIL_SOCKET_INIT=1 forces this failure (the way tests reach the
+// start's failure path).
 bool InitSocketLayer();
 
 }  // namespace platform

@@ -167,7 +167,9 @@ bool IsLocalPeer(const sockaddr_storage& peer) {
 // kRetry means "look at the queues again".
 AcceptStatus WaitForListeners(const SocketHandle* listeners, std::size_t count) {
   pollfd waits[2];
-  for (std::size_t i = 0; i < count; ++i) waits[i] = pollfd{listeners[i], POLLIN, 0};
+  for (std::size_t i = 0; i < count; ++i) {
+    waits[i] = pollfd{static_cast<int>(listeners[i]), POLLIN, 0};
+  }
   if (poll(waits, static_cast<nfds_t>(count), -1) < 0) {
     return errno == EINTR ? AcceptStatus::kRetry : AcceptStatus::kBackOff;
   }
@@ -296,14 +298,15 @@ long ReceiveBytesWithin(SocketHandle socket, void* buffer, std::size_t count, in
     if (received >= 0) return static_cast<long>(received);
     if (errno == EINTR) continue;
     if (errno != EAGAIN && errno != EWOULDBLOCK) return -1;
-    pollfd wait{socket, POLLIN, 0};
+    pollfd wait{static_cast<int>(socket), POLLIN, 0};
     int ready = poll(&wait, 1, std::min(std::max(milliseconds, 0), OwnReceiveTimeoutMs(socket)));
     if (ready == 0) return -1;
     if (ready < 0 && errno != EINTR) return -1;
   }
 }
 
-long SendFileBytes(SocketHandle socket, int file_handle, std::uint64_t offset, std::size_t count) {
+long SendFileBytes(SocketHandle socket, FileHandle file_handle, std::uint64_t offset,
+                   std::size_t count) {
   off_t position = static_cast<off_t>(offset);
   for (;;) {
     ssize_t sent = sendfile(socket, file_handle, &position, count);

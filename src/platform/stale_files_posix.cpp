@@ -5,7 +5,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <climits>
 #include <vector>
 
 #include "platform/process.h"
@@ -16,24 +15,6 @@ namespace {
 
 // Deeper folders are left alone: every level holds a descriptor open.
 constexpr int kMaxDepth = 32;
-
-// Reads a decimal number without leading zeros at `at`; advances `at`.
-std::optional<long> ReadNumber(const std::string& text, std::size_t& at) {
-  const std::size_t start = at;
-  long value = 0;
-  while (at < text.size() && text[at] >= '0' && text[at] <= '9' && at - start < 10) {
-    value = value * 10 + (text[at] - '0');
-    ++at;
-  }
-  if (at == start || (text[start] == '0' && at - start > 1) || value > INT_MAX) return std::nullopt;
-  return value;
-}
-
-bool ReadText(const std::string& text, std::size_t& at, const std::string& expected) {
-  if (text.compare(at, expected.size(), expected) != 0) return false;
-  at += expected.size();
-  return true;
-}
 
 // The entry's kind without following a link: DT_DIR, DT_REG or DT_UNKNOWN.
 unsigned char KindOf(int dir_fd, const dirent& entry) {
@@ -70,15 +51,6 @@ void RemoveIn(int dir_fd, const TempNamePattern& pattern, bool recursive, int de
 }
 
 }  // namespace
-
-std::optional<long> TempNameOwner(const std::string& leaf, const TempNamePattern& pattern) {
-  std::size_t at = 0;
-  if (!ReadText(leaf, at, pattern.prefix)) return std::nullopt;
-  const std::optional<long> pid = ReadNumber(leaf, at);
-  if (!pid || !ReadText(leaf, at, pattern.separator) || !ReadNumber(leaf, at)) return std::nullopt;
-  if (!ReadText(leaf, at, pattern.suffix) || at != leaf.size()) return std::nullopt;
-  return pid;
-}
 
 void RemoveFilesOfEndedProcesses(const std::string& folder, const TempNamePattern& pattern,
                                  bool recursive) {

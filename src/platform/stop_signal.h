@@ -1,5 +1,7 @@
 // Waiting for the request to stop a headless process (interrupt or terminate
-// signal), for command-line servers.
+// signal), for command-line servers. On Windows the requests are the console's
+// events: Ctrl+C and Ctrl+Break count as SIGINT, the console closed, a log-off
+// and a shutdown as SIGTERM.
 #pragma once
 
 namespace platform {

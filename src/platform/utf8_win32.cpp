@@ -1,0 +1,135 @@
+// UTF-8 conversions for Windows, where wide text is UTF-16: characters beyond
+// the Basic Multilingual Plane are surrogate pairs. Valid text goes through
+// the system's converter; text with invalid parts is converted here, so that
+// every invalid byte and every unpaired surrogate gives one U+FFFD on every
+// version of Windows (the system's converter groups some invalid bytes).
+#include <windows.h>
+
+#include "platform/utf8.h"
+
+namespace platform {
+namespace {
+
+constexpr char32_t kReplacementChar = 0xFFFD;
+
+bool IsHighSurrogate(wchar_t c) { return c >= 0xD800 && c <= 0xDBFF; }
+bool IsLowSurrogate(wchar_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
+
+void AppendUtf8(char32_t cp, std::string& out) {
+  if (cp < 0x80) {
+    out += static_cast<char>(cp);
+  } else if (cp < 0x800) {
+    out += static_cast<char>(0xC0 | (cp >> 6));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else if (cp < 0x10000) {
+    out += static_cast<char>(0xE0 | (cp >> 12));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (cp >> 18));
+    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  }
+}
+
+void AppendUtf16(char32_t cp, std::wstring& out) {
+  if (cp < 0x10000) {
+    out += static_cast<wchar_t>(cp);
+    return;
+  }
+  cp -= 0x10000;
+  out += static_cast<wchar_t>(0xD800 | (cp >> 10));
+  out += static_cast<wchar_t>(0xDC00 | (cp & 0x3FF));
+}
+
+// Number of continuation bytes after a lead byte; -1 for a byte that cannot lead.
+int ContinuationCount(unsigned char lead) {
+  if (lead < 0x80) return 0;
+  if (lead >= 0xC2 && lead < 0xE0) return 1;
+  if (lead >= 0xE0 && lead < 0xF0) return 2;
+  if (lead >= 0xF0 && lead <= 0xF4) return 3;
+  return -1;
+}
+
+// Decodes the sequence at `pos` and advances past it; an invalid sequence
+// yields U+FFFD and consumes one byte.
+char32_t NextCodePoint(const std::string& s, std::size_t& pos) {
+  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(s[i]); };
+  const unsigned char lead = byte(pos);
+  const int extra = ContinuationCount(lead);
+  if (extra == 0) return byte(pos++);
+  static constexpr char32_t kMinimum[] = {0, 0x80, 0x800, 0x10000};
+  char32_t cp = 0;
+  bool ok = extra > 0 && pos + extra < s.size();
+  if (ok) {
+    cp = lead & (0x3F >> extra);
+    for (int i = 1; ok && i <= extra; ++i) {
+      ok = (byte(pos + i) & 0xC0) == 0x80;
+      cp = (cp << 6) | (byte(pos + i) & 0x3F);
+    }
+    ok = ok && cp >= kMinimum[extra] && cp <= 0x10FFFF && (cp < 0xD800 || cp > 0xDFFF);
+  }
+  if (!ok) {
+    ++pos;
+    return kReplacementChar;
+  }
+  pos += extra + 1;
+  return cp;
+}
+
+// The system's strict conversions: false when the input holds anything
+// invalid (or is too long for one call).
+bool SystemEncode(const std::wstring& text, std::string& out) {
+  if (text.size() > 0x7FFFFFFF / 4) return false;
+  const int length = static_cast<int>(text.size());
+  const int size = WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, text.data(), length, nullptr,
+                                       0, nullptr, nullptr);
+  if (size <= 0) return false;
+  out.resize(static_cast<std::size_t>(size));
+  return WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, text.data(), length, out.data(), size,
+                             nullptr, nullptr) == size;
+}
+
+bool SystemDecode(const std::string& bytes, std::wstring& out) {
+  if (bytes.size() > 0x7FFFFFFF) return false;
+  const int length = static_cast<int>(bytes.size());
+  const int size =
+      MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(), length, nullptr, 0);
+  if (size <= 0) return false;
+  out.resize(static_cast<std::size_t>(size));
+  return MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(), length, out.data(),
+                             size) == size;
+}
+
+}  // namespace
+
+std::string Utf8Encode(const std::wstring& text) {
+  std::string out;
+  if (text.empty() || SystemEncode(text, out)) return out;
+  out.clear();
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const wchar_t c = text[i];
+    if (IsHighSurrogate(c) && i + 1 < text.size() && IsLowSurrogate(text[i + 1])) {
+      AppendUtf8(0x10000 + ((char32_t(c) - 0xD800) << 10) + (char32_t(text[++i]) - 0xDC00), out);
+    } else {
+      AppendUtf8(IsHighSurrogate(c) || IsLowSurrogate(c) ? kReplacementChar : char32_t(c), out);
+    }
+  }
+  return out;
+}
+
+std::wstring Utf8Decode(const std::string& bytes, bool* valid) {
+  std::wstring out;
+  const bool all_valid = bytes.empty() || SystemDecode(bytes, out);
+  if (!all_valid) {
+    out.clear();
+    out.reserve(bytes.size());
+    for (std::size_t pos = 0; pos < bytes.size();) AppendUtf16(NextCodePoint(bytes, pos), out);
+  }
+  if (valid != nullptr) *valid = all_valid;
+  return out;
+}
+
+}  // namespace platform
