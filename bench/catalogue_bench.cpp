@@ -13,10 +13,10 @@
 #include <string>
 #include <vector>
 
-#include "app/shared_values.h"
 #include "commands/command_host.h"
 #include "commands/product_catalogue.h"
 #include "platform/fs.h"
+#include "shell/shared_values.h"
 
 namespace {
 

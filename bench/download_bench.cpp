@@ -19,8 +19,8 @@
 #include <string>
 #include <vector>
 
-#include "app/shared_values.h"
 #include "platform/ini.h"
+#include "shell/shared_values.h"
 #include "update/downloader.h"
 #include "update/manifest.h"
 #include "update/sha256_check.h"

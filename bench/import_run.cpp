@@ -5,9 +5,9 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/main_window_link.h"
-#include "app/shared_values.h"
 #include "commands/package_import.h"
+#include "core/main_window_link.h"
+#include "shell/shared_values.h"
 #include "util/text.h"
 
 namespace {

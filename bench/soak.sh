@@ -46,7 +46,7 @@ snapshot() {  # snapshot LABEL
 [ -d "$CORPUS/root" ] || bash "$KIT/make-corpus.sh" "$CORPUS" >/dev/null
 cc -O2 -pthread -o "$WORK/closeload" "$KIT/closeload.c"
 g++ -std=c++17 -O2 -I"$ROOT/src" "$HERE/import_run.cpp" -o "$WORK/import_run" \
-  "$BUILD/src/commands/libquillory_commands.a" "$BUILD/src/app/libquillory_appcore.a" \
+  "$BUILD/src/commands/libquillory_commands.a" "$BUILD/src/shell/libquillory_shell_values.a" "$BUILD/src/core/libquillory_core.a" \
   "$BUILD/src/util/libquillory_util.a" "$BUILD/src/platform/libquillory_platform.a" \
   -ltinyxml -lminizip -lz -lpthread
 

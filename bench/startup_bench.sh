@@ -21,5 +21,5 @@ for _ in $(seq 100); do [ -s "$RUN_DIR/display" ] && break; sleep 0.1; done
 export DISPLAY=":$(head -n1 "$RUN_DIR/display")"
 openbox >/dev/null 2>&1 &
 WM=$!
-python3 bench/startup_bench.py "$BUILD/src/app/quillory" "$BUILD/tools/quillory-pack" \
+python3 bench/startup_bench.py "$BUILD/src/shell/quillory" "$BUILD/tools/quillory-pack" \
   "$BUILD/tools/quillory-serve" "$OUT/startup_minimal" content "$RUNS"

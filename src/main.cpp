@@ -1,6 +1,6 @@
 // Quillory: the desktop shell of a digital textbook bag.
-#include "app/command_line.h"
-#include "app/main_app.h"
+#include "shell/command_line.h"
+#include "shell/main_app.h"
 
 int main(int argc, char** argv) {
   bool automation = false;

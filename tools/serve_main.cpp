@@ -5,10 +5,10 @@
 #include <cstring>
 #include <string>
 
-#include "app/shared_values.h"
 #include "platform/fs.h"
 #include "platform/stop_signal.h"
 #include "server/server.h"
+#include "shell/shared_values.h"
 
 namespace {
 

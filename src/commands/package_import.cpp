@@ -4,9 +4,9 @@
 #include <optional>
 #include <thread>
 
-#include "app/main_window_link.h"
-#include "app/shared_values.h"
 #include "commands/command_host.h"
+#include "core/main_window_link.h"
+#include "shell/shared_values.h"
 #include "util/zip.h"
 
 namespace {

@@ -8,9 +8,9 @@
 #include <memory>
 #include <system_error>
 
-#include "app/shared_values.h"
 #include "commands/command_host.h"
 #include "platform/fs.h"
+#include "shell/shared_values.h"
 #include "util/xml_text.h"
 
 namespace {

@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <iterator>
 
-#include "app/shared_values.h"
 #include "commands/command_host.h"
 #include "platform/fs.h"
 #include "platform/ini.h"
 #include "platform/process.h"
+#include "shell/shared_values.h"
 #include "util/relative_name.h"
 
 namespace {

@@ -3,8 +3,8 @@
 
 #include <cstring>
 
-#include "app/shared_values.h"
 #include "platform/fs.h"
+#include "shell/shared_values.h"
 #include "util/md5.h"
 #include "util/text.h"
 

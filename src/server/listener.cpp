@@ -7,13 +7,13 @@
 #include <mutex>
 #include <string>
 
-#include "app/shared_values.h"
 #include "platform/socket.h"
 #include "server/block_socket.h"
 #include "server/content_store.h"
 #include "server/request_handler.h"
 #include "server/server.h"
 #include "server/thread_cache.h"
+#include "shell/shared_values.h"
 
 std::atomic<int> g_bAccepting{0};
 
@@ -138,8 +138,8 @@ struct Accepted {
 
 platform::AcceptStatus Accept(ServerChain& chain, Accepted* connection, platform::AcceptWait wait) {
   platform::AcceptStatus status =
-      platform::AcceptConnection(chain.listeners, chain.listener_count, &connection->socket.m_hSocket,
-                                 &connection->peer_is_local, wait);
+      platform::AcceptConnection(chain.listeners, chain.listener_count,
+                                 &connection->socket.m_hSocket, &connection->peer_is_local, wait);
   if (status == platform::AcceptStatus::kAccepted) {
     s_accepted.fetch_add(1, std::memory_order_relaxed);
     connection->socket.SetLineDeadline(std::chrono::steady_clock::now() +
@@ -194,7 +194,8 @@ void RunConnectionThread(ServerChain& chain) {
   auto back_off = std::chrono::milliseconds(kFirstBackOff);
   for (;;) {
     Accepted connection;
-    platform::AcceptStatus status = Accept(chain, &connection, platform::AcceptWait::kUntilConnection);
+    platform::AcceptStatus status =
+        Accept(chain, &connection, platform::AcceptWait::kUntilConnection);
     if (status != platform::AcceptStatus::kAccepted) {
       if (!WaitBeforeRetry(chain, status, &back_off)) return;
       continue;

@@ -5,8 +5,8 @@
 #include <filesystem>
 #include <system_error>
 
-#include "app/shared_values.h"
 #include "platform/fs.h"
+#include "shell/shared_values.h"
 #include "update/file_utils.h"
 #include "update/sha256_check.h"
 #include "update/update_sequence.h"

@@ -5,10 +5,10 @@
 #include <iterator>
 #include <optional>
 
-#include "app/main_window_link.h"
-#include "app/shared_values.h"
+#include "core/main_window_link.h"
 #include "platform/fs.h"
 #include "platform/ini.h"
+#include "shell/shared_values.h"
 #include "update/file_utils.h"
 #include "update/manifest.h"
 #include "update/signed_manifest.h"

@@ -13,7 +13,7 @@
 #include <string>
 #include <thread>
 
-#include "app/shared_values.h"
+#include "shell/shared_values.h"
 
 // Writes a file whole, creating its folders.
 inline void WriteBytes(const std::filesystem::path& path, const std::string& bytes) {

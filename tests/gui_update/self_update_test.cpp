@@ -6,7 +6,7 @@
 #include <memory>
 #include <sstream>
 
-#include "app/version_record.h"
+#include "core/version_record.h"
 #include "gui/harness/shell_test.h"
 #include "platform/ini.h"
 #include "update/test_servers.h"

@@ -9,9 +9,9 @@
 #include <set>
 #include <string>
 
-#include "app/shared_values.h"
 #include "commands/package_import.h"
 #include "hardening/kill_support.h"
+#include "shell/shared_values.h"
 #include "update/test_support.h"
 #include "util/text.h"
 #include "util/zip.h"
@@ -103,8 +103,8 @@ TEST_F(ImportKillTest, KilledImportCutsNoFileShortAndTheNextImportSucceeds) {
     EXPECT_EQ(hardening::FilesBelow(app_ + "Data", &temporaries), entries_);
   }
   EXPECT_GT(hits, 0) << "no kill landed during an import";
-  std::printf("kills during an import: %d of %d; temporary files left in Data: %d\n", hits,
-              kKills, static_cast<int>(leftover_temporaries_.size()));
+  std::printf("kills during an import: %d of %d; temporary files left in Data: %d\n", hits, kKills,
+              static_cast<int>(leftover_temporaries_.size()));
   RecordProperty("kills_during_import", hits);
   RecordProperty("leftover_temporary_files", static_cast<int>(leftover_temporaries_.size()));
 }

@@ -4,12 +4,12 @@
 #include <fstream>
 #include <random>
 
-#include "app/shared_values.h"
 #include "platform/fs.h"
 #include "server/content_store.h"
 #include "server/listener.h"
 #include "server/loopback_client.h"
 #include "server/server.h"
+#include "shell/shared_values.h"
 
 namespace test {
 

@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "app/shared_values.h"
 #include "platform/fs.h"
 #include "server/loopback_client.h"
 #include "server/server.h"
 #include "server/server_fixture.h"
+#include "shell/shared_values.h"
 
 namespace {
 

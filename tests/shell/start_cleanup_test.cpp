@@ -1,6 +1,6 @@
 // Leftovers of killed runs: only temporary files of ended processes, named
 // exactly as their writers name them, are removed at start.
-#include "app/start_cleanup.h"
+#include "shell/start_cleanup.h"
 
 #include <gtest/gtest.h>
 #include <spawn.h>

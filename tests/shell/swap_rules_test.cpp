@@ -1,4 +1,4 @@
-#include "app/swap_rules.h"
+#include "shell/swap_rules.h"
 
 #include <gtest/gtest.h>
 #include <signal.h>

@@ -6,8 +6,8 @@
 #include <filesystem>
 #include <regex>
 
-#include "app/shared_values.h"
 #include "platform/ini.h"
+#include "shell/shared_values.h"
 #include "update/signed_manifest.h"
 #include "update/update_fixture.h"
 #include "update/update_sequence.h"

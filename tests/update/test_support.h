@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "app/main_window_link.h"
+#include "core/main_window_link.h"
 
 namespace update_test {
 

@@ -3,10 +3,10 @@
 
 #include <filesystem>
 
-#include "app/shared_values.h"
 #include "pack_commands.h"
 #include "pack_sign.h"
 #include "platform/ini.h"
+#include "shell/shared_values.h"
 #include "update/minisign_sign.h"
 #include "update/signed_manifest.h"
 #include "update/update_sequence.h"

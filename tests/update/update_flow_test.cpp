@@ -4,7 +4,7 @@
 
 #include <filesystem>
 
-#include "app/shared_values.h"
+#include "shell/shared_values.h"
 #include "update/update_fixture.h"
 #include "update/update_sequence.h"
 #include "update/update_thread.h"

@@ -12,8 +12,8 @@
 #include <optional>
 #include <string>
 
-#include "app/main_window_link.h"
-#include "app/shared_values.h"
+#include "core/main_window_link.h"
+#include "shell/shared_values.h"
 #include "update/minisign.h"
 #include "update/update_sequence.h"
 #include "update/update_thread.h"

@@ -7,9 +7,9 @@
 #include <deque>
 #include <mutex>
 
-#include "app/main_window_link.h"
-#include "app/shared_values.h"
 #include "commands/command_host.h"
+#include "core/main_window_link.h"
+#include "shell/shared_values.h"
 #include "zip/sandbox.h"
 #include "zip/zip_builder.h"
 

@@ -1,9 +1,9 @@
 // Swap-pair naming and the exit hook that starts the other executable.
-#include "app/swap_rules.h"
+#include "shell/swap_rules.h"
 
-#include "app/shared_values.h"
 #include "platform/file_writer.h"
 #include "platform/process.h"
+#include "shell/shared_values.h"
 
 namespace {
 

@@ -1,20 +1,20 @@
 // The start sequence: swap start, feature control, socket layer, single
 // instance, then the window.
-#include "app/main_app.h"
+#include "shell/main_app.h"
 
 #include <cstdlib>
 #include <filesystem>
 
-#include "app/main_dlg.h"
-#include "app/shared_values.h"
-#include "app/start_cleanup.h"
-#include "app/swap_rules.h"
 #include "platform/feature_control.h"
 #include "platform/fs.h"
 #include "platform/main_loop.h"
 #include "platform/message_box.h"
 #include "platform/single_instance.h"
 #include "platform/socket_layer.h"
+#include "shell/main_dlg.h"
+#include "shell/shared_values.h"
+#include "shell/start_cleanup.h"
+#include "shell/swap_rules.h"
 
 namespace {
 

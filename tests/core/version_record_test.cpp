@@ -1,11 +1,10 @@
 // The version record inside executables.
-#include "app/version_record.h"
+#include "core/version_record.h"
 
 #include <cstdio>
 #include <filesystem>
 #include <memory>
 
-#include "app/shared_values.h"
 #include "platform/fs.h"
 #include "platform/temp_folder.h"
 

@@ -1,10 +1,10 @@
 // Tidying up at start after killed runs.
-#include "app/start_cleanup.h"
+#include "shell/start_cleanup.h"
 
-#include "app/shared_values.h"
 #include "platform/file_writer.h"
 #include "platform/fs.h"
 #include "platform/ini.h"
+#include "shell/shared_values.h"
 
 namespace {
 

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "app/main_window_link.h"
 #include "commands/command_host.h"
+#include "core/main_window_link.h"
 #include "platform/web_window.h"
 
 // Client area: 499 x 302 dialog units of the dialog font (7 x 16 pixels per

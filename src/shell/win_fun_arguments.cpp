@@ -1,5 +1,5 @@
 // The pages the bridge answers and the argument conversion of their calls.
-#include "app/page_bridge.h"
+#include "shell/win_fun_arguments.h"
 
 namespace {
 

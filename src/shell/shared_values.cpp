@@ -1,11 +1,10 @@
 // The process-wide values with their initial values, and the rules that
 // compute them at start.
-#include "app/shared_values.h"
+#include "shell/shared_values.h"
 
 #include <cstdlib>
 #include <mutex>
 
-#include "app/version_record.h"
 #include "platform/fs.h"
 #include "platform/ini.h"
 #include "util/text.h"
@@ -63,10 +62,6 @@ std::wstring GetModuleDir() {
   }
   g_module_dir = exe.substr(0, cut + 1);
   return g_module_dir;
-}
-
-std::wstring GetFileVersionString(const std::wstring& path) {
-  return ReadFileVersionRecord(path.empty() ? platform::ExecutablePath() : path);
 }
 
 void ComputeStartValues() { ComputeFromFolder(GetModuleDir()); }

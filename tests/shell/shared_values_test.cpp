@@ -1,7 +1,7 @@
 // The process-wide values and the rules that compute them at start. Every
 // test runs in a process of its own (CTest runs them one by one), so each
 // starts from the initial values.
-#include "app/shared_values.h"
+#include "shell/shared_values.h"
 
 #include <stdlib.h>
 #include <unistd.h>

@@ -1,5 +1,5 @@
 // The version record and the scanner that finds it in executable files.
-#include "app/version_record.h"
+#include "core/version_record.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -123,4 +123,8 @@ std::string OwnVersionRecordText() {
 
 std::string VersionRecordMarker() {
   return std::string(quillory_version_record.marker, kMarkerSize);
+}
+
+std::wstring GetFileVersionString(const std::wstring& path) {
+  return ReadFileVersionRecord(path.empty() ? platform::ExecutablePath() : path);
 }

@@ -1,18 +1,19 @@
 // The host window's lifecycle: initialisation, the message filter and close
 // requests.
-#include "app/main_dlg.h"
+#include "shell/main_dlg.h"
 
 #include <chrono>
 #include <thread>
 
-#include "app/page_bridge.h"
-#include "app/shared_values.h"
-#include "app/swap_rules.h"
 #include "commands/reading_commands.h"
+#include "core/version_record.h"
 #include "platform/fs.h"
 #include "platform/main_loop.h"
 #include "platform/message_box.h"
 #include "server/server.h"
+#include "shell/shared_values.h"
+#include "shell/swap_rules.h"
+#include "shell/win_fun_arguments.h"
 #include "update/update_thread.h"
 
 namespace {

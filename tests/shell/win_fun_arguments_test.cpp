@@ -1,4 +1,4 @@
-#include "app/page_bridge.h"
+#include "shell/win_fun_arguments.h"
 
 #include <gtest/gtest.h>
 

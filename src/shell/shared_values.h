@@ -48,9 +48,6 @@ extern bool g_bShiftDown;
 // Folder of the running executable, ending in the separator; "" when unknown
 // (the next call tries again).
 std::wstring GetModuleDir();
-// Product version "a.b.c.d" from the version record of an executable file;
-// the running executable for an empty path; "" when the file has none.
-std::wstring GetFileVersionString(const std::wstring& path);
 
 // Start steps 1-4: g_strAppDir, g_strBrowseDir, g_bDevMode, g_strConfigPath, g_strDataDir.
 void ComputeStartValues();

@@ -14,6 +14,10 @@ inline constexpr std::size_t kVersionFieldSize = 32;
 // the record does not hold such a version. Reads the file in constant memory.
 std::wstring ReadFileVersionRecord(const std::wstring& exe_path);
 
+// Product version "a.b.c.d" from the version record of an executable file;
+// the running executable for an empty path; "" when the file has none.
+std::wstring GetFileVersionString(const std::wstring& path);
+
 // Replaces, in place, the version text of the first record in the file at
 // `exe_path` (for preparing executables of other versions in tests and tools).
 // False when the file has no record, cannot be written, or `version` does not

@@ -50,10 +50,13 @@ TEST_F(CommandLineTest, OptionsPrintAndEndWithoutStartingTheProgram) {
       {"--automation --version", 0, "Quillory " + version + "\n", ""},
       {"--help", 0,
        "Usage: quillory_ \\[OPTION\\]\\.\\.\\.\n[^-]*\n  --automation [^\n]*\n"
+       "  --log FILE [^\n]*\n +\\(also: [^\n]*QUILLORY_LOG=FILE\\)\n"
        "  --version [^\n]*\n  --help [^\n]*\n",
        ""},
       {"--bogus --version", 2, "", "quillory_: unknown option '--bogus'\n" + hint},
       {"--version=2", 2, "", "quillory_: unknown option '--version=2'\n" + hint},
+      {"--log", 2, "", "quillory_: option '--log' needs a file\n" + hint},
+      {"--log missing/x.log", 2, "", "quillory_: cannot open the log file 'missing/x\\.log'\n"},
       {"book.vkp", 2, "", "quillory_: unexpected argument 'book\\.vkp'\n" + hint},
   };
   // Under the update name a start that got as far as the start sequence would

@@ -1,13 +1,12 @@
 // The host window as seen by the page commands (CommandHost), by worker
 // threads (MainWindowLink) and by the page bridge (WinFun).
-#include "app/main_dlg.h"
-
-#include "app/page_bridge.h"
-#include "app/shared_values.h"
 #include "commands/win_fun.h"
 #include "platform/file_dialog.h"
 #include "platform/main_loop.h"
 #include "platform/message_box.h"
+#include "shell/main_dlg.h"
+#include "shell/shared_values.h"
+#include "shell/win_fun_arguments.h"
 
 void CMainDlg::RunPageScript(const std::wstring& statement) {
   if (m_window) m_window->RunScript(statement);
