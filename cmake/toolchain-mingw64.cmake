@@ -35,9 +35,3 @@ set(PKG_CONFIG_EXECUTABLE ${QUILLORY_MINGW_HOST}-pkg-config CACHE FILEPATH "pkg-
 # with no DLL beside it.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
 set(ZLIB_USE_STATIC_LIBS ON)
-
-# Test programs and gtest_discover_tests run the .exe files through Wine.
-find_program(QUILLORY_WINE64 NAMES wine64 PATHS /usr/lib/wine NO_CMAKE_FIND_ROOT_PATH)
-if(QUILLORY_WINE64)
-  set(CMAKE_CROSSCOMPILING_EMULATOR ${QUILLORY_WINE64})
-endif()

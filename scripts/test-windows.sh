@@ -27,17 +27,15 @@ build() {
   cmake --build --preset windows -j "$JOBS"
 }
 
-# A prefix of its own in the build folder, and a wineserver that stays up
-# until the end: every test's wine64 then connects to it. Without it the
-# first test program would start the server as its child, holding CTest's
-# output pipe open after the test ends, and CTest would wait on it.
+# The build folder's Wine prefix made before CTest starts, and its wineserver
+# kept running until the end: CTest runs every test program through
+# build-win/wine-run.sh (the build's emulator), which connects to that server.
 start_wine() {
   export WINEPREFIX="$PWD/$BUILD_DIR/wine" WINEARCH=win64 WINEDEBUG=-all
-  # No Mono and no Gecko: nothing here needs them, and their installers ask.
   export WINEDLLOVERRIDES="mscoree,mshtml="
   unset DISPLAY WAYLAND_DISPLAY
   mkdir -p "$WINEPREFIX"
-  "$WINESERVER" -p </dev/null >/dev/null 2>&1
+  "$WINESERVER" -p </dev/null >/dev/null 2>&1 || true  # may be running already
   trap '"$WINESERVER" -k 2>/dev/null || true' EXIT
   # The prefix's services inherit wineboot's output: a log, not our pipe.
   "$WINE64" wineboot -i </dev/null >"$BUILD_DIR/wineboot.log" 2>&1
