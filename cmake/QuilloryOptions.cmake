@@ -22,7 +22,11 @@ function(quillory_add_test name)
   endif()
   # Labels are set from a script that runs after discovery: a list of labels
   # handed to gtest_discover_tests as PROPERTIES loses its separators.
-  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 TEST_LIST ${name}_TESTS)
+  if(NOT QUILLORY_TEST_DISCOVERY_MODE)
+    set(QUILLORY_TEST_DISCOVERY_MODE POST_BUILD)
+  endif()
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 TEST_LIST ${name}_TESTS
+    DISCOVERY_MODE ${QUILLORY_TEST_DISCOVERY_MODE})
   set(label_file ${CMAKE_CURRENT_BINARY_DIR}/${name}_labels.cmake)
   file(WRITE ${label_file} "if(${name}_TESTS)\n  set_tests_properties(\${${name}_TESTS} PROPERTIES LABELS \"${T_LABELS}\")\nendif()\n")
   set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${label_file})

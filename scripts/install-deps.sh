@@ -13,6 +13,11 @@ PACKAGES=(
   libtinyxml-dev libminizip-dev zlib1g-dev libdeflate-dev libcurl4-openssl-dev
   libsodium-dev libssl-dev
   googletest libgtest-dev libgmock-dev
+  # the Windows core (scripts/build-win-deps.sh, scripts/test-windows.sh):
+  # mingw-w64 with posix threads, zlib for mingw, Debian source packages
+  # (dpkg-source, autotools for libsodium) and Wine to run the tests
+  g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-tools libz-mingw-w64-dev
+  dpkg-dev xz-utils autoconf automake libtool wine wine64
   # fuzzing and sanitizers
   clang libclang-rt-14-dev
   # tools used by tests and benchmarks

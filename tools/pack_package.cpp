@@ -36,7 +36,7 @@ std::vector<PackItem> CollectItems(const fs::path& root) {
   for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator();
        ++it) {
     const fs::path& path = it->path();
-    std::string name = path.lexically_relative(root).generic_string();
+    std::string name = path.lexically_relative(root).generic_u8string();
     if (it->is_regular_file()) {
       items.push_back({path, name, false});
     } else if (it->is_directory() && fs::is_empty(path)) {
@@ -63,8 +63,8 @@ std::string EntryName(const std::string& fs_name, unsigned long& flag) {
 
 zip_fileinfo EntryFileInfo(const fs::path& path) {
   zip_fileinfo info{};
-  platform::LocalTime time =
-      platform::FileLocalTime(platform::FromFsName(path.native())).value_or(platform::LocalTime{});
+  platform::LocalTime time = platform::FileLocalTime(platform::FromFsName(path.u8string()))
+                                 .value_or(platform::LocalTime{});
   info.tmz_date.tm_year = static_cast<uInt>(time.year);
   info.tmz_date.tm_mon = static_cast<uInt>(time.month - 1);
   info.tmz_date.tm_mday = static_cast<uInt>(time.day);

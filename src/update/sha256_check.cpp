@@ -1,29 +1,23 @@
-// SHA-256 of staged files with OpenSSL's digest, which uses the processor's
-// SHA instructions where there are any.
+// SHA-256 of staged files.
 #include "update/sha256_check.h"
-
-#include <openssl/evp.h>
 
 #include <memory>
 #include <system_error>
 
 #include "platform/file_read.h"
 #include "platform/fs.h"
+#include "update/sha256_digest.h"
 
 namespace {
 
 constexpr std::size_t kReadBytes = 256 * 1024;
 
-struct DigestContextDeleter {
-  void operator()(EVP_MD_CTX* context) const { EVP_MD_CTX_free(context); }
-};
-
-std::string ToHex(const unsigned char* bytes, unsigned length) {
+std::string ToHex(const Sha256Digest::Bytes& bytes) {
   static const char kDigits[] = "0123456789abcdef";
   std::string hex;
-  for (unsigned i = 0; i < length; ++i) {
-    hex += kDigits[bytes[i] >> 4];
-    hex += kDigits[bytes[i] & 0xf];
+  for (unsigned char byte : bytes) {
+    hex += kDigits[byte >> 4];
+    hex += kDigits[byte & 0xf];
   }
   return hex;
 }
@@ -39,23 +33,20 @@ bool MatchesDigest(const std::string& fs_name, const std::string& expected) {
 
 std::optional<std::string> Sha256File(const std::string& fs_name) {
   std::optional<platform::ReadOnlyFile> file = platform::OpenReadOnlyFile(fs_name);
-  std::unique_ptr<EVP_MD_CTX, DigestContextDeleter> context(EVP_MD_CTX_new());
-  if (!file || !context || EVP_DigestInit_ex(context.get(), EVP_sha256(), nullptr) != 1)
-    return std::nullopt;
+  if (!file) return std::nullopt;
+  Sha256Digest digest;
   std::unique_ptr<char[]> buffer(new char[kReadBytes]);
   std::uint64_t offset = 0;
   for (;;) {
     const long count = platform::ReadFileAt(*file, buffer.get(), kReadBytes, offset);
     if (count < 0) return std::nullopt;
     if (count == 0) break;
-    if (EVP_DigestUpdate(context.get(), buffer.get(), static_cast<std::size_t>(count)) != 1)
-      return std::nullopt;
+    if (!digest.Update(buffer.get(), static_cast<std::size_t>(count))) return std::nullopt;
     offset += static_cast<std::uint64_t>(count);
   }
-  unsigned char digest[EVP_MAX_MD_SIZE];
-  unsigned length = 0;
-  if (EVP_DigestFinal_ex(context.get(), digest, &length) != 1) return std::nullopt;
-  return ToHex(digest, length);
+  const std::optional<Sha256Digest::Bytes> bytes = digest.Finish();
+  if (!bytes) return std::nullopt;
+  return ToHex(*bytes);
 }
 
 Sha256Check::Sha256Check(const std::wstring& staged, const std::string& expected, bool required)

@@ -51,7 +51,7 @@ TEST(StartCleanupTest, RemovesOnlyTemporaryFilesOfEndedProcesses) {
   fs::create_symlink(app / WithIds("outside/.quillory-#-1.part"),
                      app / WithIds("Data/.quillory-#-2.part"));
 
-  RemoveLeftoversOfKilledRuns(platform::FromFsName(app.native() + "/"));
+  RemoveLeftoversOfKilledRuns(platform::FromFsName(app.u8string() + "/"));
   for (const char* name : removed) EXPECT_FALSE(fs::exists(app / WithIds(name))) << name;
   for (const char* name : kept) EXPECT_TRUE(fs::exists(app / WithIds(name))) << name;
   EXPECT_TRUE(fs::is_symlink(app / WithIds("Data/.quillory-#-2.part")));

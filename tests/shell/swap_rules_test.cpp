@@ -77,8 +77,8 @@ TEST(SwapRulesTest, SwapCopyReplacesAMainExecutableThatIsStillRunning) {
   pid_t old_program = 0;
   ASSERT_EQ(posix_spawn(&old_program, main_exe.c_str(), nullptr, nullptr, argv, environ), 0);
 
-  EXPECT_TRUE(CopyOverMainExecutable(platform::FromFsName(swap_exe.native()),
-                                     platform::FromFsName(main_exe.native())));
+  EXPECT_TRUE(CopyOverMainExecutable(platform::FromFsName(swap_exe.u8string()),
+                                     platform::FromFsName(main_exe.u8string())));
   EXPECT_TRUE(ReadWhole(main_exe) == ReadWhole(swap_exe)) << "the main file is not the new program";
   EXPECT_EQ(access(main_exe.c_str(), X_OK), 0);
   kill(old_program, SIGKILL);

@@ -20,7 +20,7 @@ TEST_F(ArchiveFileTest, ReadsMatchTheFileWhereverTheyStart) {
   for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i * 7 + i / 251);
   ASSERT_TRUE(WriteWhole(Archive(), bytes));
   ArchiveFile file;
-  ASSERT_TRUE(file.Open(Archive().native()));
+  ASSERT_TRUE(file.Open(Archive().u8string()));
 
   struct Step {
     std::int64_t offset;
@@ -57,8 +57,8 @@ TEST_F(ArchiveFileTest, ReadsMatchTheFileWhereverTheyStart) {
 
 TEST_F(ArchiveFileTest, OnlyRegularFilesOpen) {
   ArchiveFile file;
-  EXPECT_FALSE(file.Open((root_ / "missing").native()));
-  EXPECT_FALSE(file.Open(Target().native()));
+  EXPECT_FALSE(file.Open((root_ / "missing").u8string()));
+  EXPECT_FALSE(file.Open(Target().u8string()));
 }
 
 }  // namespace

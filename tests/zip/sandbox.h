@@ -31,7 +31,7 @@ class Sandbox : public ::testing::Test {
   }
 
   static std::wstring Wide(const std::filesystem::path& path) {
-    return platform::FromFsName(path.native());
+    return platform::FromFsName(path.u8string());
   }
   std::filesystem::path Target() const { return root_ / "target"; }
   std::filesystem::path Archive() const { return root_ / "package.vkp"; }
