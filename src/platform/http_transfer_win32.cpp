@@ -12,7 +12,6 @@
 // clang-format on
 
 #include <cctype>
-#include <cwctype>
 #include <string>
 #include <vector>
 
@@ -65,11 +64,11 @@ std::string ErrorReason(DWORD error) {
   if (error == ERROR_INTERNET_TIMEOUT) return "timed out";
   wchar_t* text = nullptr;
   const bool wininet = error >= INTERNET_ERROR_BASE && error <= INTERNET_ERROR_LAST;
-  const DWORD length = FormatMessageW(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS |
-          (wininet ? FORMAT_MESSAGE_FROM_HMODULE : FORMAT_MESSAGE_FROM_SYSTEM),
-      wininet ? GetModuleHandleW(L"wininet.dll") : nullptr, error, 0,
-      reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  const DWORD length =
+      FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS |
+                         (wininet ? FORMAT_MESSAGE_FROM_HMODULE : FORMAT_MESSAGE_FROM_SYSTEM),
+                     wininet ? GetModuleHandleW(L"wininet.dll") : nullptr, error, 0,
+                     reinterpret_cast<wchar_t*>(&text), 0, nullptr);
   std::wstring message = length > 0 ? std::wstring(text, length) : std::wstring();
   if (text != nullptr) LocalFree(text);
   if (message.empty()) return "network error " + std::to_string(error);
@@ -110,14 +109,15 @@ DWORD Milliseconds(long seconds) { return static_cast<DWORD>(seconds) * 1000; }
 
 // A session with the rules' time-outs. WinINet's receive time-out applies to
 // each wait for data, which makes it the stall time-out.
-InternetHandle OpenSession(const HttpTransferRules& rules) {
-  InternetHandle session(InternetOpenW(kUserAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
-  if (!session) return session;
+// Null when WinINet cannot open one.
+HINTERNET OpenSession(const HttpTransferRules& rules) {
+  HINTERNET session = InternetOpenW(kUserAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
+  if (session == nullptr) return nullptr;
   DWORD connect = Milliseconds(rules.connect_timeout_seconds);
   DWORD stall = Milliseconds(rules.stall_timeout_seconds);
-  InternetSetOptionW(session.Get(), INTERNET_OPTION_CONNECT_TIMEOUT, &connect, sizeof connect);
-  InternetSetOptionW(session.Get(), INTERNET_OPTION_SEND_TIMEOUT, &stall, sizeof stall);
-  InternetSetOptionW(session.Get(), INTERNET_OPTION_RECEIVE_TIMEOUT, &stall, sizeof stall);
+  InternetSetOptionW(session, INTERNET_OPTION_CONNECT_TIMEOUT, &connect, sizeof connect);
+  InternetSetOptionW(session, INTERNET_OPTION_SEND_TIMEOUT, &stall, sizeof stall);
+  InternetSetOptionW(session, INTERNET_OPTION_RECEIVE_TIMEOUT, &stall, sizeof stall);
   return session;
 }
 
@@ -145,7 +145,13 @@ std::wstring RedirectTarget(HINTERNET request, const std::wstring& base) {
   return std::wstring(combined.data(), combined_size);
 }
 
-// Hands the body of a 200 answer to the sink. A body shorter than its
+std::string StallReason(const HttpTransferRules& rules) {
+  return "no data for " + std::to_string(rules.stall_timeout_seconds) + " s";
+}
+
+// Hands the body of a 200 answer to the sink. A read that waits longer than
+// the receive time-out fails with ERROR_INTERNET_TIMEOUT: the stall time-out
+// (Wine's WinINet lets such a read wait on). A body shorter than its
 // Content-Length is a transfer cut short, which WinINet reports as an end.
 std::string ReadBody(HINTERNET request, const HttpTransferRules& rules, HttpBodySink& sink) {
   std::string failure = sink.Begin();
@@ -156,8 +162,7 @@ std::string ReadBody(HINTERNET request, const HttpTransferRules& rules, HttpBody
     DWORD read = 0;
     if (!InternetReadFile(request, buffer.data(), kReceiveBufferBytes, &read)) {
       const DWORD error = GetLastError();
-      if (error != ERROR_INTERNET_TIMEOUT) return ErrorReason(error);
-      return "no data for " + std::to_string(rules.stall_timeout_seconds) + " s";
+      return error == ERROR_INTERNET_TIMEOUT ? StallReason(rules) : ErrorReason(error);
     }
     if (read == 0) break;
     received += read;
@@ -172,13 +177,16 @@ std::string ReadBody(HINTERNET request, const HttpTransferRules& rules, HttpBody
 }
 
 // One request of a chain of redirects. Sets `next` for a redirect to follow.
-std::string RequestOnce(HINTERNET session, const std::wstring& url,
-                        const HttpTransferRules& rules, HttpBodySink& sink, std::wstring* next) {
+std::string RequestOnce(HINTERNET session, const std::wstring& url, const HttpTransferRules& rules,
+                        HttpBodySink& sink, std::wstring* next) {
   DWORD flags = kRequestFlags;
   if (CrackUrl(url).scheme == INTERNET_SCHEME_HTTPS) flags |= INTERNET_FLAG_SECURE;
-  InternetHandle request(InternetOpenUrlW(session, url.c_str(), kNoCacheHeaders,
-                                          static_cast<DWORD>(-1), flags, 0));
+  InternetHandle request(
+      InternetOpenUrlW(session, url.c_str(), kNoCacheHeaders, static_cast<DWORD>(-1), flags, 0));
   if (!request) return ErrorReason(GetLastError());
+  // Set on the request too, in case a WinINet does not pass the session's on.
+  DWORD stall = Milliseconds(rules.stall_timeout_seconds);
+  InternetSetOptionW(request.Get(), INTERNET_OPTION_RECEIVE_TIMEOUT, &stall, sizeof stall);
   DWORD status = 0;
   if (!QueryNumber(request.Get(), HTTP_QUERY_STATUS_CODE, &status)) return "no status";
   if (IsRedirect(status)) {
@@ -232,10 +240,10 @@ std::string ConnectTcp(const UrlParts& parts, const HttpTransferRules& rules) {
 // WinINet connects only for a request: a HEAD request for "/", whatever its
 // answer, shows that the connection and the TLS handshake were made.
 std::string ConnectTls(const UrlParts& parts, const HttpTransferRules& rules) {
-  InternetHandle session = OpenSession(rules);
+  InternetHandle session(OpenSession(rules));
   if (!session) return ErrorReason(GetLastError());
-  InternetHandle connection(InternetConnectW(session.Get(), parts.host.c_str(), parts.port,
-                                             nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0));
+  InternetHandle connection(InternetConnectW(session.Get(), parts.host.c_str(), parts.port, nullptr,
+                                             nullptr, INTERNET_SERVICE_HTTP, 0, 0));
   if (!connection) return ErrorReason(GetLastError());
   InternetHandle request(HttpOpenRequestW(connection.Get(), L"HEAD", L"/", nullptr, nullptr,
                                           nullptr, kRequestFlags | INTERNET_FLAG_SECURE, 0));
@@ -258,7 +266,7 @@ std::string HttpGet(const std::string& url, const HttpTransferRules& rules, Http
   std::string failure = OwnAuthoritiesRefusal(rules);
   if (!failure.empty()) return failure;
   std::wstring current = Utf8Decode(url);
-  InternetHandle session = OpenSession(rules);
+  InternetHandle session(OpenSession(rules));
   if (!session) return ErrorReason(GetLastError());
   for (long redirects = 0;; ++redirects) {
     failure = SchemeRefusal(current, rules);
