@@ -30,8 +30,8 @@ struct DownloadLimits {
 // that path + ".tmp" first; only after a complete transfer with status 200 is
 // an existing target removed and the temporary file renamed into place.
 // Succeeds when the body is stored under the target path; a failure says why
-// ("status 404", "larger than 4096 bytes", "no data for 60 s", or libcurl's
-// words for a connection or TLS failure). On failure the target is untouched,
+// ("status 404", "larger than 4096 bytes", "no data for 60 s", or the HTTP
+// stack's words for a connection or TLS failure). On failure the target is untouched,
 // except when the rename failed after the old target was removed. A failed
 // transfer leaves no temporary file; a complete one stays when the old target
 // could not be removed or the rename failed. Only http and https URLs are
@@ -43,6 +43,6 @@ Outcome DownloadFile(const std::wstring& file_name, const std::wstring& url,
 // Connects to the host of `url` (scheme and host, optionally a port) without
 // sending a request; for https the TLS handshake, certificate check included,
 // is part of it. Succeeds when the connection could be made; fails, with
-// libcurl's words for why, otherwise and for a URL that is not https when
+// the HTTP stack's words for why, otherwise and for a URL that is not https when
 // `limits.https_only`.
 Outcome CheckConnection(const std::wstring& url, const DownloadLimits& limits = DownloadLimits());
