@@ -6,32 +6,16 @@
 #include <windows.h>
 
 #include "platform/utf8.h"
+#include "platform/utf8_sequence.h"
 
 namespace platform {
 namespace {
 
-constexpr char32_t kReplacementChar = 0xFFFD;
+using utf8::AppendSequence;
+using utf8::kReplacementChar;
 
 bool IsHighSurrogate(wchar_t c) { return c >= 0xD800 && c <= 0xDBFF; }
 bool IsLowSurrogate(wchar_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
-
-void AppendUtf8(char32_t cp, std::string& out) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
 
 void AppendUtf16(char32_t cp, std::wstring& out) {
   if (cp < 0x10000) {
@@ -41,41 +25,6 @@ void AppendUtf16(char32_t cp, std::wstring& out) {
   cp -= 0x10000;
   out += static_cast<wchar_t>(0xD800 | (cp >> 10));
   out += static_cast<wchar_t>(0xDC00 | (cp & 0x3FF));
-}
-
-// Number of continuation bytes after a lead byte; -1 for a byte that cannot lead.
-int ContinuationCount(unsigned char lead) {
-  if (lead < 0x80) return 0;
-  if (lead >= 0xC2 && lead < 0xE0) return 1;
-  if (lead >= 0xE0 && lead < 0xF0) return 2;
-  if (lead >= 0xF0 && lead <= 0xF4) return 3;
-  return -1;
-}
-
-// Decodes the sequence at `pos` and advances past it; an invalid sequence
-// yields U+FFFD and consumes one byte.
-char32_t NextCodePoint(const std::string& s, std::size_t& pos) {
-  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(s[i]); };
-  const unsigned char lead = byte(pos);
-  const int extra = ContinuationCount(lead);
-  if (extra == 0) return byte(pos++);
-  static constexpr char32_t kMinimum[] = {0, 0x80, 0x800, 0x10000};
-  char32_t cp = 0;
-  bool ok = extra > 0 && pos + extra < s.size();
-  if (ok) {
-    cp = lead & (0x3F >> extra);
-    for (int i = 1; ok && i <= extra; ++i) {
-      ok = (byte(pos + i) & 0xC0) == 0x80;
-      cp = (cp << 6) | (byte(pos + i) & 0x3F);
-    }
-    ok = ok && cp >= kMinimum[extra] && cp <= 0x10FFFF && (cp < 0xD800 || cp > 0xDFFF);
-  }
-  if (!ok) {
-    ++pos;
-    return kReplacementChar;
-  }
-  pos += extra + 1;
-  return cp;
 }
 
 // The system's strict conversions: false when the input holds anything
@@ -112,9 +61,10 @@ std::string Utf8Encode(const std::wstring& text) {
   for (std::size_t i = 0; i < text.size(); ++i) {
     const wchar_t c = text[i];
     if (IsHighSurrogate(c) && i + 1 < text.size() && IsLowSurrogate(text[i + 1])) {
-      AppendUtf8(0x10000 + ((char32_t(c) - 0xD800) << 10) + (char32_t(text[++i]) - 0xDC00), out);
+      AppendSequence(0x10000 + ((char32_t(c) - 0xD800) << 10) + (char32_t(text[++i]) - 0xDC00),
+                     out);
     } else {
-      AppendUtf8(IsHighSurrogate(c) || IsLowSurrogate(c) ? kReplacementChar : char32_t(c), out);
+      AppendSequence(IsHighSurrogate(c) || IsLowSurrogate(c) ? kReplacementChar : char32_t(c), out);
     }
   }
   return out;
@@ -126,7 +76,10 @@ std::wstring Utf8Decode(const std::string& bytes, bool* valid) {
   if (!all_valid) {
     out.clear();
     out.reserve(bytes.size());
-    for (std::size_t pos = 0; pos < bytes.size();) AppendUtf16(NextCodePoint(bytes, pos), out);
+    bool ignored = true;
+    for (std::size_t pos = 0; pos < bytes.size();) {
+      AppendUtf16(utf8::NextCodePoint(bytes, pos, ignored), out);
+    }
   }
   if (valid != nullptr) *valid = all_valid;
   return out;
