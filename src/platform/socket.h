@@ -94,4 +94,23 @@ long ReceiveBytesWithin(SocketHandle socket, void* buffer, std::size_t count, in
 long SendFileBytes(SocketHandle socket, FileHandle file_handle, std::uint64_t offset,
                    std::size_t count);
 
+// The client side of a connection to a loopback listener, for a program that
+// talks to a local server (the server's own tests among them). The sockets
+// block; SetSocketTimeouts bounds their receives and sends.
+enum class LoopbackAddress { kIpv4, kIpv6 };  // 127.0.0.1 or [::1]
+
+// A socket for a connection to `address`, bound first to the IPv4 address
+// `ipv4_source` (for example "127.0.0.2") when it is given; kNoSocket on
+// failure.
+SocketHandle NewLoopbackClient(LoopbackAddress address, const char* ipv4_source = nullptr);
+// Connects a socket from NewLoopbackClient to its loopback address at `port`
+// (host byte order). False when refused or failed.
+bool ConnectToLoopback(SocketHandle client, LoopbackAddress address, std::uint16_t port);
+// True when a socket could be bound to `address` at `port` now, that is when
+// nobody holds it; port 0 asks whether the machine has the address at all.
+bool CanBindLoopback(LoopbackAddress address, std::uint16_t port);
+// Ends the sending side of a connection: the peer receives the end of the
+// stream after the bytes sent so far.
+void ShutdownSending(SocketHandle connection);
+
 }  // namespace platform

@@ -217,6 +217,28 @@ int OwnReceiveTimeoutMs(int socket) {
   return static_cast<int>(limit.tv_sec * 1000 + (limit.tv_usec + 999) / 1000);
 }
 
+// The socket address of `address` at `port`; returns its length.
+socklen_t LoopbackSocketAddress(LoopbackAddress address, std::uint16_t port,
+                                sockaddr_storage* storage) {
+  *storage = sockaddr_storage{};
+  if (address == LoopbackAddress::kIpv6) {
+    auto* ipv6 = reinterpret_cast<sockaddr_in6*>(storage);
+    ipv6->sin6_family = AF_INET6;
+    ipv6->sin6_port = htons(port);
+    ipv6->sin6_addr = in6addr_loopback;
+    return sizeof *ipv6;
+  }
+  auto* ipv4 = reinterpret_cast<sockaddr_in*>(storage);
+  ipv4->sin_family = AF_INET;
+  ipv4->sin_port = htons(port);
+  ipv4->sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  return sizeof *ipv4;
+}
+
+int FamilyOf(LoopbackAddress address) {
+  return address == LoopbackAddress::kIpv6 ? AF_INET6 : AF_INET;
+}
+
 }  // namespace
 
 void IgnoreBrokenPipe() { signal(SIGPIPE, SIG_IGN); }
@@ -314,5 +336,37 @@ long SendFileBytes(SocketHandle socket, FileHandle file_handle, std::uint64_t of
     if (errno != EINTR) return -1;
   }
 }
+
+SocketHandle NewLoopbackClient(LoopbackAddress address, const char* ipv4_source) {
+  int fd = AvoidHandleZero(socket(FamilyOf(address), SOCK_STREAM | SOCK_CLOEXEC, 0));
+  if (fd < 0) return kNoSocket;
+  if (ipv4_source == nullptr || address != LoopbackAddress::kIpv4) return fd;
+  sockaddr_in from{};
+  from.sin_family = AF_INET;
+  if (inet_pton(AF_INET, ipv4_source, &from.sin_addr) != 1 ||
+      bind(fd, reinterpret_cast<sockaddr*>(&from), sizeof from) != 0) {
+    close(fd);
+    return kNoSocket;
+  }
+  return fd;
+}
+
+bool ConnectToLoopback(SocketHandle client, LoopbackAddress address, std::uint16_t port) {
+  sockaddr_storage to;
+  const socklen_t length = LoopbackSocketAddress(address, port, &to);
+  return connect(static_cast<int>(client), reinterpret_cast<sockaddr*>(&to), length) == 0;
+}
+
+bool CanBindLoopback(LoopbackAddress address, std::uint16_t port) {
+  int fd = socket(FamilyOf(address), SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) return false;
+  sockaddr_storage at;
+  const socklen_t length = LoopbackSocketAddress(address, port, &at);
+  const bool bound = bind(fd, reinterpret_cast<sockaddr*>(&at), length) == 0;
+  close(fd);
+  return bound;
+}
+
+void ShutdownSending(SocketHandle connection) { shutdown(connection, SHUT_WR); }
 
 }  // namespace platform

@@ -109,9 +109,9 @@ std::string Describe(const ListenFailure& failure) {
   return std::string(failure.call) + ": " + SystemText(failure.error);
 }
 
-// A listening socket of `family` that holds its port for itself;
-// INVALID_SOCKET with `failure` set when it cannot be made.
-SOCKET NewListeningSocket(int family, ListenFailure* failure) {
+// A TCP socket of `family`, not inherited by programs started later;
+// INVALID_SOCKET with the Winsock error set on failure.
+SOCKET NewTcpSocket(int family) {
   // Overlapped, as socket() makes them: the send and receive time-outs need it.
   SOCKET made = WSASocketW(family, SOCK_STREAM, IPPROTO_TCP, nullptr, 0,
                            WSA_FLAG_OVERLAPPED | WSA_FLAG_NO_HANDLE_INHERIT);
@@ -120,6 +120,13 @@ SOCKET NewListeningSocket(int family, ListenFailure* failure) {
   if (made == INVALID_SOCKET && WSAGetLastError() == WSAEINVAL) {
     made = WSASocketW(family, SOCK_STREAM, IPPROTO_TCP, nullptr, 0, WSA_FLAG_OVERLAPPED);
   }
+  return made;
+}
+
+// A listening socket of `family` that holds its port for itself;
+// INVALID_SOCKET with `failure` set when it cannot be made.
+SOCKET NewListeningSocket(int family, ListenFailure* failure) {
+  SOCKET made = NewTcpSocket(family);
   if (made == INVALID_SOCKET) {
     *failure = ListenFailure{family == AF_INET ? "socket" : "socket [::1]", WSAGetLastError()};
     return INVALID_SOCKET;
@@ -301,6 +308,27 @@ int ClampedLength(std::size_t count) {
   return static_cast<int>(std::min<std::size_t>(count, INT_MAX));
 }
 
+// The socket address of `address` at `port`; returns its length.
+int LoopbackSocketAddress(LoopbackAddress address, std::uint16_t port, sockaddr_storage* storage) {
+  *storage = sockaddr_storage{};
+  if (address == LoopbackAddress::kIpv6) {
+    auto* ipv6 = reinterpret_cast<sockaddr_in6*>(storage);
+    ipv6->sin6_family = AF_INET6;
+    ipv6->sin6_port = htons(port);
+    ipv6->sin6_addr = in6addr_loopback;
+    return sizeof *ipv6;
+  }
+  auto* ipv4 = reinterpret_cast<sockaddr_in*>(storage);
+  ipv4->sin_family = AF_INET;
+  ipv4->sin_port = htons(port);
+  ipv4->sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  return sizeof *ipv4;
+}
+
+int FamilyOf(LoopbackAddress address) {
+  return address == LoopbackAddress::kIpv6 ? AF_INET6 : AF_INET;
+}
+
 }  // namespace
 
 void IgnoreBrokenPipe() { StartWinsock(); }
@@ -426,5 +454,41 @@ long SendFileBytes(SocketHandle socket, FileHandle file_handle, std::uint64_t of
   }
   return sent;
 }
+
+SocketHandle NewLoopbackClient(LoopbackAddress address, const char* ipv4_source) {
+  StartWinsock();
+  SOCKET made = NewTcpSocket(FamilyOf(address));
+  if (made == INVALID_SOCKET) return kNoSocket;
+  if (ipv4_source == nullptr || address != LoopbackAddress::kIpv4) {
+    return static_cast<SocketHandle>(made);
+  }
+  sockaddr_in from{};
+  from.sin_family = AF_INET;
+  if (inet_pton(AF_INET, ipv4_source, &from.sin_addr) != 1 ||
+      bind(made, reinterpret_cast<sockaddr*>(&from), sizeof from) != 0) {
+    closesocket(made);
+    return kNoSocket;
+  }
+  return static_cast<SocketHandle>(made);
+}
+
+bool ConnectToLoopback(SocketHandle client, LoopbackAddress address, std::uint16_t port) {
+  sockaddr_storage to;
+  const int length = LoopbackSocketAddress(address, port, &to);
+  return connect(AsSocket(client), reinterpret_cast<sockaddr*>(&to), length) == 0;
+}
+
+bool CanBindLoopback(LoopbackAddress address, std::uint16_t port) {
+  StartWinsock();
+  SOCKET probe = NewTcpSocket(FamilyOf(address));
+  if (probe == INVALID_SOCKET) return false;
+  sockaddr_storage at;
+  const int length = LoopbackSocketAddress(address, port, &at);
+  const bool bound = bind(probe, reinterpret_cast<sockaddr*>(&at), length) == 0;
+  closesocket(probe);
+  return bound;
+}
+
+void ShutdownSending(SocketHandle connection) { shutdown(AsSocket(connection), SD_SEND); }
 
 }  // namespace platform

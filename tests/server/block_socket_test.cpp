@@ -1,9 +1,7 @@
-// Line reading and whole-block sending on a connected socket pair.
+// Line reading and whole-block sending on a connection over 127.0.0.1.
 #include "server/block_socket.h"
 
 #include <gtest/gtest.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <string>
 #include <thread>
@@ -13,27 +11,43 @@
 
 namespace {
 
-// A CMyHttpBlockSocket on one end of a stream pair; the test writes to the other.
+// A connected pair: the accepted end, and the client end in `peer`.
+platform::SocketHandle AcceptedLoopbackPair(platform::SocketHandle* peer) {
+  platform::LoopbackListeners listeners;
+  if (!platform::ListenOnLoopback(&listeners)) return platform::kNoSocket;
+  *peer = platform::NewLoopbackClient(platform::LoopbackAddress::kIpv4);
+  platform::SocketHandle accepted = platform::kNoSocket;
+  bool local = false;
+  if (*peer != platform::kNoSocket &&
+      platform::ConnectToLoopback(*peer, platform::LoopbackAddress::kIpv4, listeners.port)) {
+    platform::AcceptConnection(&listeners.ipv4, 1, &accepted, &local);
+  }
+  platform::CloseSocket(listeners.ipv4);
+  platform::CloseSocket(listeners.ipv6);
+  return accepted;
+}
+
+// A CMyHttpBlockSocket on one end of a connection; the test writes to the other.
 class BlockSocketTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    int ends[2];
-    ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, ends), 0);
-    m_socket.Attach(ends[0]);
-    m_peer = ends[1];
+    platform::SocketHandle accepted = AcceptedLoopbackPair(&m_peer);
+    ASSERT_NE(accepted, platform::kNoSocket);
+    m_socket.Attach(accepted);
     // A receive that should not happen fails quickly instead of hanging.
     platform::SetSocketTimeouts(m_socket.Handle(), 2000);
   }
   void TearDown() override {
     m_socket.Close();
-    if (m_peer >= 0) close(m_peer);
+    platform::CloseSocket(m_peer);
   }
   void PeerSends(const std::string& bytes) {
-    ASSERT_EQ(write(m_peer, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+    ASSERT_EQ(platform::SendBytes(m_peer, bytes.data(), bytes.size(), false),
+              static_cast<long>(bytes.size()));
   }
   void PeerCloses() {
-    close(m_peer);
-    m_peer = -1;
+    platform::CloseSocket(m_peer);
+    m_peer = platform::kNoSocket;
   }
   std::string NextLine() {
     char line[CMyHttpBlockSocket::kMaxLine + 1];
@@ -43,7 +57,7 @@ class BlockSocketTest : public ::testing::Test {
   }
 
   CMyHttpBlockSocket m_socket;
-  int m_peer = -1;
+  platform::SocketHandle m_peer = platform::kNoSocket;
 };
 
 TEST_F(BlockSocketTest, HandsOutLinesOfOneReceiveOneByOneWithoutReceivingAgain) {
@@ -103,12 +117,14 @@ TEST_F(BlockSocketTest, SendAllDeliversALargeBlockExactlyOnceInOrder) {
   std::string received;
   std::thread reader([&] {
     char chunk[8192];
-    ssize_t n;
-    while ((n = read(m_peer, chunk, sizeof chunk)) > 0) received.append(chunk, n);
+    long n;
+    while ((n = platform::ReceiveBytes(m_peer, chunk, sizeof chunk)) > 0) {
+      received.append(chunk, static_cast<std::size_t>(n));
+    }
   });
   EXPECT_EQ(m_socket.SendAll(block.data(), static_cast<int>(block.size())),
             static_cast<int>(block.size()));
-  shutdown(m_socket.Handle(), SHUT_WR);
+  platform::ShutdownSending(m_socket.Handle());
   reader.join();
   EXPECT_TRUE(received == block);
 }

@@ -1,95 +1,50 @@
-// Test client over POSIX sockets.
+// Test client over the platform's loopback client sockets.
 #include "server/loopback_client.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <sys/time.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
+#include <chrono>
 
 namespace test {
 
 namespace {
 
-sockaddr_in LoopbackAddress(const char* dotted, std::uint16_t port) {
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(port);
-  inet_pton(AF_INET, dotted, &address.sin_addr);
-  return address;
-}
+using platform::LoopbackAddress;
 
-sockaddr_in6 Ipv6LoopbackAddress(std::uint16_t port) {
-  sockaddr_in6 address{};
-  address.sin6_family = AF_INET6;
-  address.sin6_port = htons(port);
-  address.sin6_addr = in6addr_loopback;
-  return address;
-}
-
-// Binds a fresh IPv6 socket to [::1]:`port` and closes it again.
-bool TryBindIpv6Loopback(std::uint16_t port) {
-  int fd = socket(AF_INET6, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (fd < 0) return false;
-  sockaddr_in6 address = Ipv6LoopbackAddress(port);
-  bool bound = bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-  close(fd);
-  return bound;
-}
+// Every receive of the client gives up after this long without data.
+constexpr std::chrono::milliseconds kReceiveLimit{20000};
 
 }  // namespace
 
-void LoopbackClient::Open(int family) {
-  m_family = family;
-  m_fd = socket(family, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (m_fd < 0) return;
-  timeval limit{20, 0};
-  setsockopt(m_fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+void LoopbackClient::Open(LoopbackAddress address, const char* source) {
+  m_address = address;
+  m_socket = platform::NewLoopbackClient(address, source);
+  if (m_socket != platform::kNoSocket) {
+    platform::SetSocketTimeouts(m_socket, static_cast<int>(kReceiveLimit.count()));
+  }
 }
 
 LoopbackClient::LoopbackClient(Ipv6Loopback, std::uint16_t port) : m_port(port) {
-  Open(AF_INET6);
+  Open(LoopbackAddress::kIpv6, nullptr);
   Connect();
 }
 
 LoopbackClient::LoopbackClient(std::uint16_t port, const char* source, bool connect_now)
     : m_port(port) {
-  Open(AF_INET);
-  if (m_fd < 0) return;
-  if (source != nullptr) {
-    sockaddr_in from = LoopbackAddress(source, 0);
-    if (bind(m_fd, reinterpret_cast<sockaddr*>(&from), sizeof from) != 0) {
-      close(m_fd);
-      m_fd = -1;
-      return;
-    }
-  }
+  Open(LoopbackAddress::kIpv4, source);
   if (connect_now) Connect();
 }
 
 bool LoopbackClient::Connect() {
-  if (m_fd < 0) return false;
-  if (m_family == AF_INET6) {
-    sockaddr_in6 to = Ipv6LoopbackAddress(m_port);
-    m_connected = connect(m_fd, reinterpret_cast<sockaddr*>(&to), sizeof to) == 0;
-  } else {
-    sockaddr_in to = LoopbackAddress("127.0.0.1", m_port);
-    m_connected = connect(m_fd, reinterpret_cast<sockaddr*>(&to), sizeof to) == 0;
-  }
+  if (m_socket == platform::kNoSocket) return false;
+  m_connected = platform::ConnectToLoopback(m_socket, m_address, m_port);
   return m_connected;
 }
 
-LoopbackClient::~LoopbackClient() {
-  if (m_fd >= 0) close(m_fd);
-}
+LoopbackClient::~LoopbackClient() { platform::CloseSocket(m_socket); }
 
 bool LoopbackClient::Send(const std::string& bytes) {
   std::size_t sent = 0;
   while (sent < bytes.size()) {
-    ssize_t n = send(m_fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+    long n = platform::SendBytes(m_socket, bytes.data() + sent, bytes.size() - sent, false);
     if (n <= 0) return false;
     sent += static_cast<std::size_t>(n);
   }
@@ -100,7 +55,7 @@ std::string LoopbackClient::ReadAll() {
   std::string received;
   char chunk[65536];
   for (;;) {
-    ssize_t n = recv(m_fd, chunk, sizeof chunk, 0);
+    long n = platform::ReceiveBytes(m_socket, chunk, sizeof chunk);
     if (n <= 0) break;
     received.append(chunk, static_cast<std::size_t>(n));
   }
@@ -108,14 +63,19 @@ std::string LoopbackClient::ReadAll() {
 }
 
 bool LoopbackClient::ClosedWithoutAnswer() {
+  const auto start = std::chrono::steady_clock::now();
   char byte;
-  ssize_t n = recv(m_fd, &byte, 1, 0);
-  return n == 0 || (n < 0 && errno == ECONNRESET);
+  const long n = platform::ReceiveBytes(m_socket, &byte, 1);
+  // A receive fails for a reset or at the time-out; only the time-out takes
+  // that long, and it means the server kept the connection open.
+  return n == 0 || (n < 0 && std::chrono::steady_clock::now() - start < kReceiveLimit / 2);
 }
 
-bool HasIpv6Loopback() { return TryBindIpv6Loopback(0); }
+bool HasIpv6Loopback() { return platform::CanBindLoopback(LoopbackAddress::kIpv6, 0); }
 
-bool CanBindIpv6Loopback(std::uint16_t port) { return TryBindIpv6Loopback(port); }
+bool CanBindIpv6Loopback(std::uint16_t port) {
+  return platform::CanBindLoopback(LoopbackAddress::kIpv6, port);
+}
 
 std::string Fetch(std::uint16_t port, const std::string& request) {
   LoopbackClient client(port);

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/socket.h"
+
 namespace test {
 
 // Selects the IPv6 loopback address [::1] in LoopbackClient's constructor.
@@ -33,13 +35,13 @@ class LoopbackClient {
   // True when the server closed without sending anything (end of stream or
   // a reset), within 20 s.
   bool ClosedWithoutAnswer();
-  int fd() const { return m_fd; }
+  platform::SocketHandle handle() const { return m_socket; }
 
  private:
-  void Open(int family);
+  void Open(platform::LoopbackAddress address, const char* source);
 
-  int m_fd = -1;
-  int m_family;
+  platform::SocketHandle m_socket = platform::kNoSocket;
+  platform::LoopbackAddress m_address;
   std::uint16_t m_port;
   bool m_connected = false;
 };

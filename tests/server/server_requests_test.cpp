@@ -1,6 +1,5 @@
 // Requests against a running server on 127.0.0.1: what each gets back.
 #include <gtest/gtest.h>
-#include <sys/socket.h>
 
 #include <filesystem>
 #include <fstream>
@@ -173,7 +172,7 @@ void LeaveMidResponse(std::uint16_t port, const std::string& path) {
   test::LoopbackClient client(port);
   ASSERT_TRUE(client.Send(test::GetRequest(path)));
   char some[4096];
-  ASSERT_GT(recv(client.fd(), some, sizeof some, 0), 0);
+  ASSERT_GT(platform::ReceiveBytes(client.handle(), some, sizeof some), 0);
 }
 
 TEST_F(RequestTest, OutlivesClientsThatLeaveMidResponse) {
