@@ -10,6 +10,9 @@
 namespace {
 
 constexpr char kDigestSuffix[] = ".vkc";
+// Both forms of a name (wide and code-page) come out with the platform's own
+// separator, so that they are the same name.
+constexpr char kSeparator = static_cast<char>(platform::kPathSeparator);
 
 #if defined(__GNUC__)
 using Block16 = std::uint8_t __attribute__((vector_size(16)));
@@ -50,10 +53,11 @@ bool IsAscii(const std::string& text) {
   return true;
 }
 
-// A pure-ASCII store path as a file-system name: separators become "/".
+// A pure-ASCII store path as a file-system name: separators become the
+// platform's.
 std::string AsciiFsName(std::string text) {
   for (char& ch : text) {
-    if (ch == '\\') ch = '/';
+    if (ch == '\\') ch = kSeparator;
   }
   return text;
 }
@@ -129,7 +133,7 @@ std::string ContentFileName(const ContentRoot& root, const std::wstring& decoded
   if (root.dev_mode || top_end == std::wstring::npos) {
     return root.folder + platform::ToFsName(store);
   }
-  return root.folder + "/" + platform::ToFsName(store.substr(1, top_end)) +
+  return root.folder + kSeparator + platform::ToFsName(store.substr(1, top_end)) +
          MD5String(WideToAnsi(store)) + kDigestSuffix;
 }
 
@@ -139,7 +143,7 @@ std::string ContentFileNameFromAnsi(const ContentRoot& root, const std::string& 
   const std::string store = MakeStorePath(ansi_path);
   const std::size_t top_end = TopFolderEnd(store);
   if (root.dev_mode || top_end == std::string::npos) return root.folder + AsciiFsName(store);
-  return root.folder + "/" + AsciiFsName(store.substr(1, top_end)) + MD5String(store) +
+  return root.folder + kSeparator + AsciiFsName(store.substr(1, top_end)) + MD5String(store) +
          kDigestSuffix;
 }
 

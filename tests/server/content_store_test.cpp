@@ -48,7 +48,9 @@ void ExpectMappings(const MappingCase* cases, std::size_t count, bool dev_mode) 
   ContentRoot root{"/prog/Data", dev_mode};
   for (std::size_t i = 0; i < count; ++i) {
     const MappingCase& c = cases[i];
-    std::string expected = *c.store_file ? root.folder + c.store_file : "";
+    // The table's "/" is the platform's separator in file-system names.
+    std::string expected =
+        *c.store_file ? root.folder + platform::ToFsName(platform::FromFsName(c.store_file)) : "";
     std::wstring wide = platform::FromFsName(c.request_path);
     EXPECT_EQ(ContentFileName(root, wide), expected) << c.request_path;
     // The same path handed over as code-page bytes maps to the same file.

@@ -29,7 +29,7 @@ ProgramFolder::~ProgramFolder() {
 }
 
 void ProgramFolder::WriteRaw(const std::string& relative, const std::string& bytes) const {
-  stdfs::path target = m_content / relative;
+  stdfs::path target = m_content / stdfs::u8path(relative);
   stdfs::create_directories(target.parent_path());
   std::ofstream(target, std::ios::binary) << bytes;
 }

@@ -33,7 +33,7 @@ std::map<std::string, std::string> SmallTree() {
 
 void WriteTree(const stdfs::path& folder, const std::map<std::string, std::string>& tree) {
   for (const auto& [path, bytes] : tree) {
-    stdfs::path target = folder / path.substr(1);
+    stdfs::path target = folder / stdfs::u8path(path.substr(1));  // UTF-8 on every system
     stdfs::create_directories(target.parent_path());
     std::ofstream(target, std::ios::binary) << bytes;
   }
