@@ -47,6 +47,8 @@ TEST_F(StartCleanupTest, RemovesOnlyTemporaryFilesOfEndedProcesses) {
                         "outside/.quillory-#-1.part"};
   for (const char* name : removed) Plant(name);
   for (const char* name : kept) Plant(name);
+  // A writer killed after making its copy read-only leaves it so.
+  fs::permissions(m_root / WithIds(removed[1]), fs::perms::owner_read);
   Clean();
   for (const char* name : removed) EXPECT_FALSE(Exists(name)) << name;
   for (const char* name : kept) EXPECT_TRUE(Exists(name)) << name;
