@@ -72,16 +72,17 @@ bool ShellOpen(const std::wstring& path) {
 
 bool IsProcessRunning(long pid) {
   if (pid <= 0 || static_cast<unsigned long>(pid) > 0xFFFFFFFFul) return true;
-  HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, static_cast<DWORD>(pid));
+  HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(pid));
   if (process == nullptr) {
     // Refused: it exists and belongs to someone else. Any other failure: the
     // id names no process.
     return GetLastError() == ERROR_ACCESS_DENIED;
   }
   // A process that has ended stays while others hold a handle to it (its id
-  // is not given to another process meanwhile): its exit code tells it ended.
-  DWORD exit_code = 0;
-  const bool ended = GetExitCodeProcess(process, &exit_code) && exit_code != STILL_ACTIVE;
+  // is not given to another process meanwhile): it is signalled once it has
+  // ended. (Its exit code cannot tell: a process may end with the code 259
+  // that also means "still active".)
+  const bool ended = WaitForSingleObject(process, 0) == WAIT_OBJECT_0;
   CloseHandle(process);
   return !ended;
 }

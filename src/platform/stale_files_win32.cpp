@@ -34,6 +34,28 @@ HANDLE HoldPlainFolder(const std::wstring& folder) {
   return held;
 }
 
+// Deletes the plain file `path` through a handle to it, read-only or not (a
+// writer may have made its file read-only before it was killed; elsewhere
+// the file's mode does not stop a removal either). A link put in its place
+// meanwhile is never touched.
+void DeleteStaleFile(const std::wstring& path) {
+  if (DeleteFileW(path.c_str()) || GetLastError() != ERROR_ACCESS_DENIED) return;
+  ScopedHandle file(CreateFileW(path.c_str(), DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
+                                kShareAll, nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT,
+                                nullptr));
+  FILE_BASIC_INFO info{};
+  if (!file.Valid() ||
+      !GetFileInformationByHandleEx(file.Get(), FileBasicInfo, &info, sizeof info) ||
+      (info.FileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) != 0) {
+    return;
+  }
+  info.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+  FILE_DISPOSITION_INFO disposition{TRUE};
+  if (SetFileInformationByHandle(file.Get(), FileBasicInfo, &info, sizeof info)) {
+    SetFileInformationByHandle(file.Get(), FileDispositionInfo, &disposition, sizeof disposition);
+  }
+}
+
 void RemoveIn(const std::wstring& folder, const TempNamePattern& pattern, bool recursive,
               int depth) {
   WIN32_FIND_DATAW found;
@@ -55,7 +77,7 @@ void RemoveIn(const std::wstring& folder, const TempNamePattern& pattern, bool r
   } while (FindNextFileW(search, &found));
   FindClose(search);
   // DeleteFileW removes a link put in the file's place, never what it points to.
-  for (const std::wstring& name : stale) DeleteFileW((folder + L"\\" + name).c_str());
+  for (const std::wstring& name : stale) DeleteStaleFile(folder + L"\\" + name);
   for (const std::wstring& name : folders) {
     const std::wstring sub = folder + L"\\" + name;
     ScopedHandle held(HoldPlainFolder(sub));

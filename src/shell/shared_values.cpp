@@ -70,7 +70,8 @@ void ComputeStartValues() { ComputeFromFolder(GetModuleDir()); }
 
 void ComputeStartValuesFor(const std::wstring& app_dir) {
   std::wstring folder = app_dir;
-  if (!folder.empty() && folder.back() != platform::kPathSeparator && folder.back() != L'\\') {
+  // Either separator ends a given folder, as everywhere in the platform layer.
+  if (!folder.empty() && folder.back() != L'/' && folder.back() != L'\\') {
     folder += platform::kPathSeparator;
   }
   ComputeFromFolder(folder);

@@ -2,56 +2,50 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
+#include <memory>
+
+#include "platform/temp_folder.h"
+#include "shell/child_process.h"
+#include "shell/feature_store.h"
 
 namespace {
 
-namespace fs = std::filesystem;
+using test_support::TestFeatureStore;
 
-std::string ReadAll(const fs::path& path) {
-  std::ifstream in(path);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-class FeatureControlTest : public ::testing::Test {
+class FeatureControlTest : public TempFolderTest {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/quillory-feature-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    m_folder = pattern;
+    TempFolderTest::SetUp();
+    m_store = std::make_unique<TestFeatureStore>(m_root);
   }
   void TearDown() override {
-    unsetenv("QUILLORY_FEATURE_CONTROL_FILE");
-    fs::remove_all(m_folder);
+    m_store.reset();
+    TempFolderTest::TearDown();
   }
-  fs::path m_folder;
+  std::unique_ptr<TestFeatureStore> m_store;
 };
 
 TEST_F(FeatureControlTest, WritesValueUnderFeatureAndExecutableCreatingTheStore) {
-  fs::path store = m_folder / "machine" / "feature_control.ini";
-  setenv("QUILLORY_FEATURE_CONTROL_FILE", store.c_str(), 1);
   platform::WriteFeatureControl(L"FEATURE_BROWSER_EMULATION", 8000, L"quillory");
   platform::WriteFeatureControl(L"FEATURE_BROWSER_EMULATION", 8000, L"quillory");
-  platform::WriteFeatureControl(L"FEATURE_BROWSER_EMULATION", 8000, L"other");
-  EXPECT_EQ(ReadAll(store), "[FEATURE_BROWSER_EMULATION]\nquillory=8000\nother=8000\n");
+  platform::WriteFeatureControl(L"FEATURE_BROWSER_EMULATION", 8000, L"quillory_");
+  EXPECT_EQ(m_store->Text(), "[FEATURE_BROWSER_EMULATION]\nquillory=8000\nquillory_=8000\n");
 }
 
 TEST_F(FeatureControlTest, UnwritableStoreIsIgnoredSilently) {
-  fs::path blocker = m_folder / "file";
-  std::ofstream(blocker) << "x";
-  setenv("QUILLORY_FEATURE_CONTROL_FILE", (blocker / "store.ini").c_str(), 1);
+  m_store->RefuseWrites();
   platform::WriteFeatureControl(L"FEATURE_BROWSER_EMULATION", 8000, L"quillory");
-  EXPECT_EQ(ReadAll(blocker), "x");
+  EXPECT_EQ(m_store->Text(), "");
+  if (!test_support::OnWindows()) {
+    EXPECT_EQ(Read("file"), "x");  // the Linux store's blocker
+  }
 }
 
-TEST_F(FeatureControlTest, DefaultStoreIsMachineWide) {
-  unsetenv("QUILLORY_FEATURE_CONTROL_FILE");
-  EXPECT_EQ(platform::FeatureControlStorePath(), L"/etc/quillory/feature_control.ini");
+TEST(FeatureControlStoreTest, DefaultStoreIsMachineWide) {
+  test_support::UnsetEnv("QUILLORY_FEATURE_CONTROL_FILE");
+  const wchar_t* posix = L"/etc/quillory/feature_control.ini";
+  const wchar_t* windows = L"Software\\Microsoft\\Internet Explorer\\Main\\FeatureControl";
+  EXPECT_EQ(platform::FeatureControlStorePath(), test_support::OnWindows() ? windows : posix);
 }
 
 }  // namespace

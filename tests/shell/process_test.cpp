@@ -1,69 +1,84 @@
 #include "platform/process.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <thread>
 
+#include "platform/fs.h"
 #include "platform/socket_layer.h"
+#include "platform/temp_folder.h"
+#include "shell/child_process.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using test_support::OnWindows;
 
-class ProcessTest : public ::testing::Test {
+constexpr const char* kMarkerTest = "ProcessTest.DISABLED_WriteDetachmentMark";
+
+class ProcessTest : public TempFolderTest {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/quillory-process-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    m_folder = pattern;
-  }
-  void TearDown() override { fs::remove_all(m_folder); }
-
-  // A script that writes its session id next to itself.
-  std::string WriteScript(const std::string& name) {
-    std::string path = m_folder + "/" + name;
-    std::ofstream(path) << "#!/bin/sh\nps -o sid= -p $$ > \"$0.ran\"\n";
-    chmod(path.c_str(), 0755);
+  // A copy of this test program named `name` that, started without
+  // arguments, writes its detachment mark next to itself.
+  std::string WriteStarter(const std::string& name) {
+    const std::string path = Path(name) + (OnWindows() ? ".exe" : "");
+    fs::copy_file(test_support::ThisProgram(), path);
+    // The environment picks the one test a started copy runs.
+    test_support::SetEnv("GTEST_FILTER", kMarkerTest);
+    test_support::SetEnv("GTEST_ALSO_RUN_DISABLED_TESTS", "1");
     return path;
+  }
+  void TearDown() override {
+    test_support::UnsetEnv("GTEST_FILTER");
+    test_support::UnsetEnv("GTEST_ALSO_RUN_DISABLED_TESTS");
+    // The started copies may still be ending.
+    for (int attempt = 0; attempt < 200; ++attempt) {
+      std::error_code ec;
+      fs::remove_all(m_root, ec);
+      if (!ec) break;
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
   }
 
   static bool WaitForFile(const std::string& path) {
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     while (std::chrono::steady_clock::now() < deadline) {
-      if (fs::exists(path) && fs::file_size(path) > 0) return true;
+      std::error_code ec;
+      if (fs::exists(path) && fs::file_size(path, ec) > 0) return true;
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     return false;
   }
-
-  std::string m_folder;
 };
 
-TEST_F(ProcessTest, StartsExecutableInItsOwnSession) {
-  std::string script = WriteScript("Start");
-  ASSERT_TRUE(platform::StartDetached(fs::path(script).wstring()));
-  ASSERT_TRUE(WaitForFile(script + ".ran"));
-  std::ifstream in(script + ".ran");
-  long session = 0;
-  in >> session;
-  EXPECT_NE(session, static_cast<long>(getsid(0)));
+// Run by the tests below inside a copy of this program.
+TEST_F(ProcessTest, DISABLED_WriteDetachmentMark) {
+  std::ofstream(platform::ToFsName(platform::ExecutablePath()) + ".ran")
+      << test_support::DetachmentMark() << "\n";
+}
+
+TEST_F(ProcessTest, StartsExecutableDetached) {
+  const std::string starter = WriteStarter("Start");
+  ASSERT_TRUE(platform::StartDetached(platform::FromFsName(starter)));
+  ASSERT_TRUE(WaitForFile(starter + ".ran"));
+  std::string mark;
+  std::getline(std::ifstream(starter + ".ran"), mark);
+  EXPECT_NE(mark, test_support::DetachmentMark());
 }
 
 TEST_F(ProcessTest, ShellOpenStartsExecutables) {
-  std::string script = WriteScript("Open");
-  ASSERT_TRUE(platform::ShellOpen(fs::path(script).wstring()));
-  EXPECT_TRUE(WaitForFile(script + ".ran"));
+  const std::string starter = WriteStarter("Open");
+  ASSERT_TRUE(platform::ShellOpen(platform::FromFsName(starter)));
+  EXPECT_TRUE(WaitForFile(starter + ".ran"));
 }
 
 TEST_F(ProcessTest, RefusesWhatCannotBeStarted) {
-  std::string plain = m_folder + "/notes.txt";
-  std::ofstream(plain) << "text";
-  EXPECT_FALSE(platform::StartDetached(fs::path(plain).wstring()));  // not executable
-  EXPECT_FALSE(platform::StartDetached(fs::path(m_folder).wstring()));  // a folder
+  Write("notes.txt", "text");
+  EXPECT_FALSE(platform::StartDetached(WPath("notes.txt")));  // not executable
+  EXPECT_FALSE(platform::StartDetached(m_root.wstring()));    // a folder
   EXPECT_FALSE(platform::StartDetached(L"/nonexistent/Start"));
   EXPECT_FALSE(platform::ShellOpen(L"/nonexistent/Start"));
   EXPECT_FALSE(platform::ShellOpen(L""));
@@ -71,9 +86,9 @@ TEST_F(ProcessTest, RefusesWhatCannotBeStarted) {
 
 TEST(SocketLayerTest, StartsAndCanBeMadeToFail) {
   EXPECT_TRUE(platform::InitSocketLayer());
-  setenv("QUILLORY_FAIL_SOCKET_INIT", "1", 1);
+  test_support::SetEnv("QUILLORY_FAIL_SOCKET_INIT", "1");
   EXPECT_FALSE(platform::InitSocketLayer());
-  unsetenv("QUILLORY_FAIL_SOCKET_INIT");
+  test_support::UnsetEnv("QUILLORY_FAIL_SOCKET_INIT");
 }
 
 }  // namespace

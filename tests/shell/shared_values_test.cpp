@@ -3,22 +3,22 @@
 // starts from the initial values.
 #include "shell/shared_values.h"
 
-#include <stdlib.h>
-#include <unistd.h>
-
-#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
-#include <memory>
+#include <fstream>
 
 #include "platform/fs.h"
 #include "platform/temp_folder.h"
+#include "shell/child_process.h"
 
 namespace {
 
 class SharedValuesTest : public TempFolderTest {
  protected:
   // The program folder as the start computes it: ending in the separator.
-  std::wstring AppDir() const { return m_root.wstring() + L"/"; }
+  std::wstring AppDir() const { return m_root.wstring() + platform::kPathSeparator; }
+  // The settings file of that folder, as the start computes its path.
+  std::wstring ConfigPath() const { return AppDir() + platform::kPathSeparator + L"config.ini"; }
 
   // Copies this program to a path of exactly `length` characters.
   std::filesystem::path CopyAtPathLength(std::size_t length) const {
@@ -26,28 +26,29 @@ class SharedValuesTest : public TempFolderTest {
     while (folder.string().size() + 1 + 100 < length) folder /= std::string(99, 'd');
     std::filesystem::create_directories(folder);
     const std::size_t name_length = length - folder.string().size() - 1;
-    const std::filesystem::path exe = folder / std::string(name_length, 'x');
-    std::filesystem::copy_file("/proc/self/exe", exe);
+    const std::string suffix = platform::ToFsName(platform::kExeSuffix);
+    const std::filesystem::path exe =
+        folder / (std::string(name_length - suffix.size(), 'x') + suffix);
+    std::filesystem::copy_file(test_support::ThisProgram(), exe);
     return exe;
   }
 
   // What GetModuleDir gives inside the program `exe` when it runs.
-  static std::string ModuleDirWhenRun(const std::filesystem::path& exe) {
-    const std::string command = exe.string() +
-                                " --gtest_also_run_disabled_tests"
-                                " --gtest_filter=SharedValuesTest.DISABLED_PrintModuleDir";
-    std::unique_ptr<FILE, int (*)(FILE*)> pipe(::popen(command.c_str(), "r"), ::pclose);
-    std::string output;
-    char buffer[4096];
-    std::size_t got = 0;
-    while (pipe && (got = std::fread(buffer, 1, sizeof(buffer), pipe.get())) > 0) {
-      output.append(buffer, got);
-    }
+  std::string ModuleDirWhenRun(const std::filesystem::path& exe) const {
+    std::filesystem::remove(Path("module_dir"));
+    test_support::SetEnv("QUILLORY_TEST_OUTPUT", Path("module_dir"));
+    test_support::ChildProcess child(
+        exe.string(), test_support::OnlyTest("SharedValuesTest.DISABLED_PrintModuleDir"));
+    child.Wait();
+    if (!child.Started()) return "(not started)";
+    test_support::UnsetEnv("QUILLORY_TEST_OUTPUT");
+    const std::string output = Read("module_dir");
     const std::string prefix = "module dir: [";
-    const std::size_t begin = output.find(prefix);
-    const std::size_t end = output.find("]\n", begin);
-    if (begin == std::string::npos || end == std::string::npos) return "(no output)";
-    return output.substr(begin + prefix.size(), end - begin - prefix.size());
+    const std::size_t end = output.rfind(']');
+    if (output.compare(0, prefix.size(), prefix) != 0 || end == std::string::npos) {
+      return "(no output)";
+    }
+    return output.substr(prefix.size(), end - prefix.size());
   }
 };
 
@@ -69,30 +70,36 @@ TEST_F(SharedValuesTest, InitialValues) {
 }
 
 TEST_F(SharedValuesTest, ModuleDirIsExecutableFolderNotCurrentFolder) {
-  const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe");
-  const std::string saved = std::filesystem::current_path().string();
-  ASSERT_EQ(::chdir(m_root.c_str()), 0);
+  const std::filesystem::path exe = test_support::ThisProgram();
+  const std::filesystem::path saved = std::filesystem::current_path();
+  std::filesystem::current_path(m_root);
   const std::wstring dir = GetModuleDir();
-  EXPECT_EQ(dir, exe.parent_path().wstring() + L"/");
+  EXPECT_EQ(dir, platform::FromFsName(exe.parent_path().string()) + platform::kPathSeparator);
   EXPECT_EQ(GetModuleDir(), dir);
   ComputeStartValues();
   EXPECT_EQ(g_strAppDir, dir);
   EXPECT_EQ(g_strBrowseDir, dir);
-  EXPECT_EQ(g_strConfigPath, dir + L"/config.ini");
-  ASSERT_EQ(::chdir(saved.c_str()), 0);
+  EXPECT_EQ(g_strConfigPath, dir + platform::kPathSeparator + L"config.ini");
+  std::filesystem::current_path(saved);
 }
 
 TEST_F(SharedValuesTest, ModuleDirNeedsPathToFitBuffer) {
   // 259 characters and the terminating zero fit the 260-character buffer.
   const std::filesystem::path fits = CopyAtPathLength(259);
-  EXPECT_EQ(ModuleDirWhenRun(fits), fits.parent_path().string() + "/");
+  EXPECT_EQ(ModuleDirWhenRun(fits),
+            platform::ToFsName(platform::FromFsName(fits.parent_path().string()) +
+                               platform::kPathSeparator));
   // One more does not fit: the folder is unknown rather than cut off.
+  // Windows starts no program from a path that long (MAX_PATH is 260,
+  // terminating zero included), so there the case never arises.
+  if (test_support::OnWindows()) GTEST_SKIP() << "Windows starts no program from 260 characters";
   EXPECT_EQ(ModuleDirWhenRun(CopyAtPathLength(260)), "");
 }
 
 // Run by the test above inside a copy of this program.
 TEST_F(SharedValuesTest, DISABLED_PrintModuleDir) {
-  std::printf("module dir: [%s]\n", platform::ToFsName(GetModuleDir()).c_str());
+  std::ofstream(std::getenv("QUILLORY_TEST_OUTPUT"), std::ios::binary)
+      << "module dir: [" << platform::ToFsName(GetModuleDir()) << "]";
 }
 
 struct MarkerCase {
@@ -113,7 +120,7 @@ TEST_P(DevMarkerTest, MarkerDecidesContentFolder) {
   EXPECT_EQ(g_strDataDir, GetParam().dev_mode ? L"Deve" : L"Data");
   EXPECT_EQ(g_strAppDir, AppDir());
   EXPECT_EQ(g_strBrowseDir, AppDir());
-  EXPECT_EQ(g_strConfigPath, AppDir() + L"/config.ini");
+  EXPECT_EQ(g_strConfigPath, ConfigPath());
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, DevMarkerTest,
@@ -129,21 +136,31 @@ TEST_F(SharedValuesTest, GivenFolderGetsSeparator) {
 
 TEST_F(SharedValuesTest, MarkerInCurrentFolderDoesNotCount) {
   Write("tirrel", "");
-  const std::string saved = std::filesystem::current_path().string();
-  ASSERT_EQ(::chdir(m_root.c_str()), 0);
+  const std::filesystem::path saved = std::filesystem::current_path();
+  std::filesystem::current_path(m_root);
   ComputeStartValues();
-  ASSERT_EQ(::chdir(saved.c_str()), 0);
+  std::filesystem::current_path(saved);
   EXPECT_EQ(g_strDataDir, platform::PathExists(GetModuleDir() + L"tirrel") ? L"Deve" : L"Data");
 }
 
+// A new settings file is UTF-16 with a byte-order mark on Windows, so that
+// values in Chinese survive there; a file that exists keeps its encoding.
 struct LastUpdateCase {
   const char* name;
   bool create;
   std::string before;
   std::wstring expected;
-  std::string after;
+  std::string after_posix;
+  std::string after_windows;
 };
 void PrintTo(const LastUpdateCase& c, std::ostream* os) { *os << c.name; }
+
+// ASCII text as UTF-16 little-endian bytes after the byte-order mark.
+std::string Utf16WithMark(const std::string& ascii) {
+  std::string bytes = "\xFF\xFE";
+  for (char c : ascii) bytes += std::string{c, '\0'};
+  return bytes;
+}
 
 class LastUpdateTest : public SharedValuesTest,
                        public ::testing::WithParamInterface<LastUpdateCase> {};
@@ -153,19 +170,23 @@ TEST_P(LastUpdateTest, ReadsOrWritesDefault) {
   ComputeStartValuesFor(AppDir());
   ReadLastUpdate();
   EXPECT_EQ(g_strLastUpdate, GetParam().expected);
-  EXPECT_EQ(Read("config.ini"), GetParam().after);
+  EXPECT_EQ(Read("config.ini"),
+            test_support::OnWindows() ? GetParam().after_windows : GetParam().after_posix);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, LastUpdateTest,
     ::testing::Values(
-        LastUpdateCase{"MissingFileCreated", false, "", L"0.0.0.0", "[Base]\nLastUpdate=0.0.0.0\n"},
+        LastUpdateCase{"MissingFileCreated", false, "", L"0.0.0.0", "[Base]\nLastUpdate=0.0.0.0\n",
+                       Utf16WithMark("[Base]\r\nLastUpdate=0.0.0.0\r\n")},
         LastUpdateCase{"EmptyValueRewritten", true, "[base]\r\nLastUpdate=\r\n[Product]\r\n",
-                       L"0.0.0.0", "[base]\r\nLastUpdate=0.0.0.0\r\n[Product]\r\n"},
+                       L"0.0.0.0", "[base]\r\nLastUpdate=0.0.0.0\r\n[Product]\r\n",
+                       "[base]\r\nLastUpdate=0.0.0.0\r\n[Product]\r\n"},
         LastUpdateCase{"MissingKeyAdded", true, "[BASE]\nOther=1\n", L"0.0.0.0",
+                       "[BASE]\nOther=1\nLastUpdate=0.0.0.0\n",
                        "[BASE]\nOther=1\nLastUpdate=0.0.0.0\n"},
         LastUpdateCase{"ValueKept", true, "[Base]\nlastupdate = 1.2.3.4\n", L"1.2.3.4",
-                       "[Base]\nlastupdate = 1.2.3.4\n"}),
+                       "[Base]\nlastupdate = 1.2.3.4\n", "[Base]\nlastupdate = 1.2.3.4\n"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(SharedValuesTest, UnwritableConfigLeavesLastUpdateEmpty) {
@@ -176,14 +197,14 @@ TEST_F(SharedValuesTest, UnwritableConfigLeavesLastUpdateEmpty) {
 }
 
 TEST_F(SharedValuesTest, ServerUrlFromEnvironmentWhenSet) {
-  ::setenv("QUILLORY_UPDATE_SERVER", "", 1);
+  test_support::SetEnv("QUILLORY_UPDATE_SERVER", "");
   InitServerUrl();
   const std::wstring built_in = g_strServerUrl;
   EXPECT_FALSE(built_in.empty());
-  ::setenv("QUILLORY_UPDATE_SERVER", "http://127.0.0.1:8123/", 1);
+  test_support::SetEnv("QUILLORY_UPDATE_SERVER", "http://127.0.0.1:8123/");
   InitServerUrl();
   EXPECT_EQ(g_strServerUrl, L"http://127.0.0.1:8123");
-  ::unsetenv("QUILLORY_UPDATE_SERVER");
+  test_support::UnsetEnv("QUILLORY_UPDATE_SERVER");
   InitServerUrl();
   EXPECT_EQ(g_strServerUrl, built_in);
 }

@@ -1,89 +1,124 @@
 #include "shell/swap_rules.h"
 
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <thread>
 
 #include "platform/fs.h"
+#include "platform/temp_folder.h"
+#include "shell/child_process.h"
 
 namespace {
 
-struct SwapCase {
-  const wchar_t* path;
-  const wchar_t* suffix;
+namespace fs = std::filesystem;
+using test_support::OnWindows;
+
+struct SwapExpectation {
   bool swap_start;
   const wchar_t* partner;
 };
 
-// Both platforms' names: X / X_ here, X.exe / X_.exe on Windows.
+// The executable suffix is the platform's: X / X_ on Linux, X.exe / X_.exe
+// on Windows. Each row gives both platforms' answers for one path.
+struct SwapCase {
+  const wchar_t* path;
+  SwapExpectation posix;
+  SwapExpectation windows;
+};
+
 const SwapCase kCases[] = {
-    {L"/opt/q/quillory", L"", false, L"/opt/q/quillory_"},
-    {L"/opt/q/quillory_", L"", true, L"/opt/q/quillory"},
-    {L"C:\\P\\X.exe", L".exe", false, L"C:\\P\\X_.exe"},
-    {L"C:\\P\\X_.exe", L".exe", true, L"C:\\P\\X.exe"},
+    {L"/opt/q/quillory", {false, L"/opt/q/quillory_"}, {false, L"/opt/q/quillory"}},
+    {L"/opt/q/quillory_", {true, L"/opt/q/quillory"}, {false, L"/opt/q/quillory_"}},
+    {L"C:\\P\\quillory.exe", {false, L"C:\\P\\quillory.exe_"}, {false, L"C:\\P\\quillory_.exe"}},
+    {L"C:\\P\\quillory_.exe", {false, L"C:\\P\\quillory_.exe_"}, {true, L"C:\\P\\quillory.exe"}},
     // The test is case-sensitive: X_.EXE is a normal start without a partner.
-    {L"C:\\P\\X_.EXE", L".exe", false, L"C:\\P\\X_.EXE"},
+    {L"C:\\P\\X_.EXE", {false, L"C:\\P\\X_.EXE_"}, {false, L"C:\\P\\X_.EXE"}},
     // Folder names never take part.
-    {L"C:\\a.exe\\X.exe", L".exe", false, L"C:\\a.exe\\X_.exe"},
-    {L"/opt/old_/quillory", L"", false, L"/opt/old_/quillory_"},
-    {L"/opt/tool_.exe/run_/quillory_", L"", true, L"/opt/tool_.exe/run_/quillory"},
-    {L"C:\\x_.exe\\Y.exe", L".exe", false, L"C:\\x_.exe\\Y_.exe"},
+    {L"C:\\a.exe\\X.exe", {false, L"C:\\a.exe\\X.exe_"}, {false, L"C:\\a.exe\\X_.exe"}},
+    {L"/opt/old_/quillory", {false, L"/opt/old_/quillory_"}, {false, L"/opt/old_/quillory"}},
+    {L"/opt/tool_.exe/run_/quillory_",
+     {true, L"/opt/tool_.exe/run_/quillory"},
+     {false, L"/opt/tool_.exe/run_/quillory_"}},
+    {L"C:\\x_.exe\\Y.exe", {false, L"C:\\x_.exe\\Y.exe_"}, {false, L"C:\\x_.exe\\Y_.exe"}},
+    {L"C:\\x_.exe\\", {false, L"C:\\x_.exe\\"}, {false, L"C:\\x_.exe\\"}},
     // Only the end of the name counts.
-    {L"C:\\P\\a.exe.exe", L".exe", false, L"C:\\P\\a.exe_.exe"},
+    {L"C:\\P\\a.exe.exe", {false, L"C:\\P\\a.exe.exe_"}, {false, L"C:\\P\\a.exe_.exe"}},
+    // A path without a file name has no partner.
+    {L"/opt/q/", {false, L"/opt/q/"}, {false, L"/opt/q/"}},
 };
 
 TEST(SwapRulesTest, SwapStartAndPartnerFollowTheFileNameOnly) {
   for (const SwapCase& c : kCases) {
     SCOPED_TRACE(testing::Message() << "path " << testing::PrintToString(std::wstring(c.path)));
-    EXPECT_EQ(IsSwapStart(c.path, c.suffix), c.swap_start);
-    EXPECT_EQ(SwapPartnerPath(c.path, c.suffix, c.swap_start), c.partner);
+    const SwapExpectation& expected = OnWindows() ? c.windows : c.posix;
+    const bool swap_start = IsSwapStart(c.path, platform::kExeSuffix);
+    EXPECT_EQ(swap_start, expected.swap_start);
+    EXPECT_EQ(SwapPartnerPath(c.path, platform::kExeSuffix, swap_start), expected.partner);
   }
 }
 
 TEST(SwapRulesTest, PartnersMapBackToEachOther) {
-  std::wstring main_path = L"/srv/bag_1/quillory";
-  std::wstring swap_path = SwapPartnerPath(main_path, L"", false);
-  ASSERT_TRUE(IsSwapStart(swap_path, L""));
-  EXPECT_EQ(SwapPartnerPath(swap_path, L"", true), main_path);
+  for (const wchar_t* suffix : {L"", L".exe"}) {
+    const std::wstring main_path = std::wstring(L"/srv/bag_1/quillory") + suffix;
+    const std::wstring swap_path = SwapPartnerPath(main_path, suffix, false);
+    ASSERT_TRUE(IsSwapStart(swap_path, suffix));
+    EXPECT_EQ(SwapPartnerPath(swap_path, suffix, true), main_path);
+  }
 }
 
-TEST(SwapRulesTest, PathWithoutFileNameHasNoPartner) {
-  EXPECT_EQ(SwapPartnerPath(L"/opt/q/", L"", false), L"/opt/q/");
-}
-
-std::string ReadWhole(const std::filesystem::path& path) {
+std::string ReadWhole(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-// The old program is still running from the main file (its exit hook started
-// the swap start while it was ending): writing into that file is refused.
-TEST(SwapRulesTest, SwapCopyReplacesAMainExecutableThatIsStillRunning) {
-  char pattern[] = "/tmp/quillory-swap-XXXXXX";
-  ASSERT_NE(mkdtemp(pattern), nullptr);
-  const std::filesystem::path folder = pattern;
-  const std::filesystem::path main_exe = folder / "quillory";
-  const std::filesystem::path swap_exe = folder / "quillory_";
-  std::filesystem::copy_file("/bin/sleep", main_exe);
-  std::filesystem::copy_file("/bin/true", swap_exe);
-  char* argv[] = {const_cast<char*>(main_exe.c_str()), const_cast<char*>("30"), nullptr};
-  pid_t old_program = 0;
-  ASSERT_EQ(posix_spawn(&old_program, main_exe.c_str(), nullptr, nullptr, argv, environ), 0);
+class SwapCopyTest : public TempFolderTest {};
 
-  EXPECT_TRUE(CopyOverMainExecutable(platform::FromFsName(swap_exe.u8string()),
-                                     platform::FromFsName(main_exe.u8string())));
+// Run by the test below inside a copy of this program: the old program.
+TEST_F(SwapCopyTest, DISABLED_RunAsTheOldProgram) {
+  std::this_thread::sleep_for(std::chrono::seconds(30));
+}
+
+// The old program is still running from the main file (its exit hook started
+// the swap start while it was ending). Linux replaces the file's name, never
+// its content, so the copy goes through; Windows refuses to replace a running
+// program, and the failed copy leaves the old one whole (the start that
+// follows runs the old version). Once it has ended the copy goes through.
+TEST_F(SwapCopyTest, SwapCopyOverAMainExecutableThatIsStillRunning) {
+  const bool replaced_while_running = !OnWindows();
+  const std::wstring suffix = platform::kExeSuffix;
+  const fs::path main_exe = m_root / (L"quillory" + suffix);
+  const fs::path swap_exe = m_root / (L"quillory_" + suffix);
+  fs::copy_file(test_support::ThisProgram(), main_exe);
+  // The new program: this one with bytes at its end, which it never reads.
+  fs::copy_file(test_support::ThisProgram(), swap_exe);
+  std::ofstream(swap_exe, std::ios::binary | std::ios::app) << "the new program";
+  const std::string old_bytes = ReadWhole(main_exe);
+  test_support::ChildProcess old_program(
+      main_exe.string(), test_support::OnlyTest("SwapCopyTest.DISABLED_RunAsTheOldProgram"));
+  ASSERT_TRUE(old_program.Started());
+  const auto copy_over = [&] {
+    return CopyOverMainExecutable(platform::FromFsName(swap_exe.u8string()),
+                                  platform::FromFsName(main_exe.u8string()));
+  };
+
+  EXPECT_EQ(copy_over(), replaced_while_running);
+  EXPECT_TRUE(ReadWhole(main_exe) == (replaced_while_running ? ReadWhole(swap_exe) : old_bytes));
+  EXPECT_EQ(std::distance(fs::directory_iterator(m_root), fs::directory_iterator()), 2)
+      << "a temporary file stayed";
+  old_program.Kill();
+  old_program.Wait();
+  if (!replaced_while_running) {
+    EXPECT_TRUE(copy_over());
+  }
   EXPECT_TRUE(ReadWhole(main_exe) == ReadWhole(swap_exe)) << "the main file is not the new program";
-  EXPECT_EQ(access(main_exe.c_str(), X_OK), 0);
-  kill(old_program, SIGKILL);
-  waitpid(old_program, nullptr, 0);
-  std::filesystem::remove_all(folder);
+  // The main file is a program the system starts.
+  test_support::ChildProcess new_program(main_exe.string(), {"--gtest_filter=NoTestIsNamedSo"});
+  EXPECT_EQ(new_program.Wait(), 0);
 }
 
 }  // namespace
