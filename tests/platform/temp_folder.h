@@ -24,15 +24,20 @@ class TempFolderTest : public ::testing::Test {
     std::filesystem::remove_all(m_root, ec);
   }
 
-  // Path of `name` inside the folder, as a narrow and as a wide string.
-  std::string Path(const std::string& name) const { return (m_root / name).string(); }
-  std::wstring WPath(const std::string& name) const { return (m_root / name).wstring(); }
+  // Path of `name` (UTF-8) inside the folder: as a path, as a UTF-8
+  // file-system name and as a wide string. Names are read as UTF-8 on every
+  // platform; the narrow form of a path on Windows is the ANSI code page.
+  std::filesystem::path FsPath(const std::string& name) const {
+    return m_root / std::filesystem::u8path(name);
+  }
+  std::string Path(const std::string& name) const { return FsPath(name).u8string(); }
+  std::wstring WPath(const std::string& name) const { return FsPath(name).wstring(); }
 
   void Write(const std::string& name, const std::string& bytes) const {
-    std::ofstream(Path(name), std::ios::binary) << bytes;
+    std::ofstream(FsPath(name), std::ios::binary) << bytes;
   }
   std::string Read(const std::string& name) const {
-    std::ifstream in(Path(name), std::ios::binary);
+    std::ifstream in(FsPath(name), std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
   }
 

@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "per_platform.h"
+
 namespace {
 
 const std::string kZhongGbk = "\xD6\xD0";  // U+4E2D in the legacy code page
@@ -109,7 +111,8 @@ TEST(CodePageTest, NullArgumentFailsAssertionAndYieldsEmpty) {
 }
 
 TEST(FsNameTest, Utf8AndSeparators) {
-  EXPECT_EQ(WideToFsName(L"dir\\\x4E2D.txt"), "dir/\xE4\xB8\xAD.txt");
+  const PerPlatform<std::string> fs_name{"dir/\xE4\xB8\xAD.txt", "dir\\\xE4\xB8\xAD.txt"};
+  EXPECT_EQ(WideToFsName(L"dir\\\x4E2D.txt"), fs_name.Here());
   EXPECT_EQ(FsNameToWide("dir/\xE4\xB8\xAD.txt"), L"dir/\x4E2D.txt");
 }
 

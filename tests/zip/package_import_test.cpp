@@ -11,6 +11,7 @@
 #include "commands/command_host.h"
 #include "core/diag_log.h"
 #include "core/main_window_link.h"
+#include "per_platform.h"
 #include "zip/sandbox.h"
 #include "zip/zip_builder.h"
 
@@ -124,7 +125,9 @@ TEST_F(PackageImportTest, BadPackageReportsFailure) {
 }
 
 // One line per import, with the reason, while the log is on; nothing when off.
+// The log is a text file: its lines end as the system's text files do.
 TEST_F(PackageImportTest, FailedImportLogsItsReasonOnlyWhileTheLogIsOn) {
+  const PerPlatform<std::string> line_end{"\n", "\r\n"};
   const fs::path log = root_ / "diag.log";
   ASSERT_TRUE(WriteWhole(Archive(), "not a zip"));
   host_.chosen = Wide(Archive());
@@ -136,7 +139,8 @@ TEST_F(PackageImportTest, FailedImportLogsItsReasonOnlyWhileTheLogIsOn) {
   EXPECT_FALSE(Window().NextResult());
   const std::string text = ReadWhole(log);
   EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1) << text;
-  EXPECT_NE(text.find("package import: failed: package package.vkp: not a zip archive\n"),
+  EXPECT_NE(text.find("package import: failed: package package.vkp: not a zip archive" +
+                      line_end.Here()),
             std::string::npos)
       << text;
 }

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <fstream>
 
+#include "per_platform.h"
 #include "util/zip.h"
 #include "zip/sandbox.h"
 #include "zip/zip_builder.h"
@@ -122,7 +123,10 @@ TEST_F(UnzipFaultsTest, PlantedFolderLinksAreNotFollowed) {
     fs::remove_all(Target());
     fs::create_directories((Target() / link).parent_path());
     fs::create_directories(elsewhere);
-    fs::create_directory_symlink(elsewhere, Target() / link);
+    std::error_code ec;
+    fs::create_directory_symlink(elsewhere, Target() / link, ec);
+    // Wine makes no links, nor does Windows without the privilege for them.
+    if (ec) GTEST_SKIP() << "this system makes no folder links: " << ec.message();
     ASSERT_TRUE(WriteZip(Archive(), {{"before.txt", "b"}, {entry, "escaped"}, {"after.txt", "a"}}));
     EXPECT_EQ(Unzip().reason().rfind("entry " + std::string(entry) + ": a folder on its path", 0),
               0u);
@@ -132,10 +136,20 @@ TEST_F(UnzipFaultsTest, PlantedFolderLinksAreNotFollowed) {
   }
 }
 
+// Windows drops the dots at the end of a name, so there "a/b..c/..." is the
+// folder "a/b..c" itself: that entry fails as any file that cannot be made
+// does, and the entries after it are not attempted.
 TEST_F(UnzipFaultsTest, DotsInsideNamesAreOrdinary) {
+  struct Result {
+    bool ok;
+    Names tree;
+  };
+  const PerPlatform<Result> expected{{true, {"..d", "a/", "a/b..c/", "a/b..c/..."}},
+                                     {false, {"a/", "a/b..c/"}}};
   ASSERT_TRUE(WriteZip(Archive(), {{"a/./b..c/...", "1"}, {"..d", "2"}}));
-  EXPECT_TRUE(Unzip());
-  EXPECT_EQ(Tree(Target()), (Names{"..d", "a/", "a/b..c/", "a/b..c/..."}));
+  const Outcome outcome = Unzip();
+  EXPECT_EQ(outcome.ok(), expected.Here().ok) << outcome.reason();
+  EXPECT_EQ(Tree(Target()), expected.Here().tree);
 }
 
 TEST_F(UnzipFaultsTest, NamesOf260BytesOrMoreFail) {

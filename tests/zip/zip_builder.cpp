@@ -71,10 +71,14 @@ bool PatchField(const std::filesystem::path& path, const std::string& signature,
 const std::string kLocalSignature("PK\x03\x04", 4);
 const std::string kCentralSignature("PK\x01\x02", 4);
 
+// minizip opens archives by a narrow name: the UTF-8 file-system name (on
+// Windows path::c_str() is a wide string, which minizip would misread).
+std::string ZipName(const std::filesystem::path& path) { return path.u8string(); }
+
 }  // namespace
 
 bool WriteZip(const std::filesystem::path& path, const std::vector<Entry>& entries) {
-  zipFile zip = zipOpen64(path.c_str(), APPEND_STATUS_CREATE);
+  zipFile zip = zipOpen64(ZipName(path).c_str(), APPEND_STATUS_CREATE);
   if (zip == nullptr) return false;
   bool ok = true;
   for (const Entry& e : entries) {
@@ -86,7 +90,7 @@ bool WriteZip(const std::filesystem::path& path, const std::vector<Entry>& entri
 
 bool WriteZipWithWrongCrc(const std::filesystem::path& path, const std::string& name,
                           const std::string& data) {
-  zipFile zip = zipOpen64(path.c_str(), APPEND_STATUS_CREATE);
+  zipFile zip = zipOpen64(ZipName(path).c_str(), APPEND_STATUS_CREATE);
   if (zip == nullptr) return false;
   Entry e{name, data};
   uLong good_crc = crc32(0, reinterpret_cast<const Bytef*>(data.data()), data.size());
@@ -111,7 +115,7 @@ bool WriteZerosZip(const std::filesystem::path& path, const std::string& name, i
   uLong crc = chunk_crc;
   for (int i = 1; i < mebibytes; ++i) crc = crc32_combine(crc, chunk_crc, kMiB);
 
-  zipFile zip = zipOpen64(path.c_str(), APPEND_STATUS_CREATE);
+  zipFile zip = zipOpen64(ZipName(path).c_str(), APPEND_STATUS_CREATE);
   if (zip == nullptr) return false;
   bool ok = OpenEntry(zip, Entry{name, ""}, Z_DEFLATED, 1) && WriteData(zip, first);
   for (int i = 1; ok && i < mebibytes; ++i) ok = WriteData(zip, repeated);

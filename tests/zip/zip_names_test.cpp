@@ -6,6 +6,8 @@
 
 #include <cstring>
 
+#include "wide_text.h"
+
 namespace {
 
 struct Utf8Case {
@@ -18,7 +20,7 @@ TEST(ZipNamesTest, DecodesOnlyValidUtf8) {
       {"plain/a.txt", L"plain/a.txt"},
       {"\xC3\xA9", L"\u00E9"},
       {"\xE4\xB8\xAD", L"\u4E2D"},
-      {"\xF0\x9F\x93\x96", std::wstring(1, static_cast<wchar_t>(0x1F4D6))},
+      {"\xF0\x9F\x93\x96", WideCodePoint(0x1F4D6)},
       {"\xC0\xAF", std::nullopt},          // overlong "/"
       {"\xE0\x80\xAE", std::nullopt},      // overlong "."
       {"\xED\xA0\x80", std::nullopt},      // surrogate
