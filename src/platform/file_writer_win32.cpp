@@ -125,7 +125,7 @@ bool FileWriter::Commit(const std::wstring& path) {
   HANDLE file = AsHandle(m_fd);
   m_fd = kNoFile;
   const std::wstring temp = WidePath(m_temp_name);
-  bool ok = CloseHandle(file) &&
+  bool ok = CloseHandle(file) && !IsDeviceOrStreamName(path) &&
             MoveFileExW(temp.c_str(), WidePath(ToFsName(path)).c_str(), MOVEFILE_REPLACE_EXISTING);
   if (!ok) {
     m_disk_full = DiskFullNow();
@@ -148,6 +148,7 @@ void FileWriter::Discard() {
 
 std::FILE* CreateNewFile(const std::wstring& path) {
   const std::wstring name = WidePath(ToFsName(path));
+  if (IsDeviceOrStreamName(name)) return nullptr;
   // DeleteFileW removes a link itself, never what it points to.
   if (!DeleteFileW(name.c_str()) && GetLastError() != ERROR_FILE_NOT_FOUND) return nullptr;
   HANDLE file = CreateOnlyNew(name);
@@ -188,6 +189,7 @@ void RemoveStaleTempFiles(const std::wstring& folder, bool recursive) {
 
 bool CanReplaceFile(const std::wstring& path) {
   const std::wstring name = WidePath(ToFsName(path));
+  if (IsDeviceOrStreamName(name)) return false;
   const DWORD attributes = GetFileAttributesW(name.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) {
     return GetLastError() == ERROR_FILE_NOT_FOUND || GetLastError() == ERROR_PATH_NOT_FOUND;

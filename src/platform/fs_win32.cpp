@@ -78,6 +78,7 @@ bool IsPlainFolder(const std::wstring& path) {
   std::wstring name = Native(path);
   // "C:\" keeps its separator: "C:" alone is the drive's current folder.
   while (name.size() > 1 && name.back() == L'\\' && name[name.size() - 2] != L':') name.pop_back();
+  if (IsDeviceOrStreamName(name)) return false;
   const DWORD attributes = GetFileAttributesW(name.c_str());
   return IsFolderAttribute(attributes) && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
 }
@@ -118,6 +119,7 @@ bool MoveFileTo(const std::wstring& from, const std::wstring& to) {
 }
 
 bool CreateFolder(const std::wstring& path) {
+  if (IsDeviceOrStreamName(path)) return false;
   return CreateDirectoryW(Native(path).c_str(), nullptr) != FALSE;
 }
 

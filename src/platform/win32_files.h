@@ -46,6 +46,12 @@ inline constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHA
 // The wide path of a file-system name (UTF-8), with "\" as its separators.
 std::wstring WidePath(const std::string& fs_name);
 
+// True when Windows reads the last segment of `path` as something else than
+// a file name: a device ("CON", "nul.txt", "COM1") or an alternate data
+// stream ("name:stream"). Such a name from outside (an archive entry) must
+// not reach the system: it would open a device, or hide bytes in a stream.
+bool IsDeviceOrStreamName(const std::wstring& path);
+
 // Opens an existing object for reading its attributes only, following links
 // (`follow_links`) or opening a link itself; folders included.
 HANDLE OpenForAttributes(const std::wstring& path, bool follow_links);

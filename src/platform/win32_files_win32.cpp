@@ -5,6 +5,43 @@
 #include "platform/win32_files.h"
 
 namespace platform {
+namespace {
+
+// "COM1".."COM9" and "LPT1".."LPT9", also with the digits written as superscripts.
+bool IsNumberedPort(const std::wstring& base) {
+  if (base.size() != 4 || (base.compare(0, 3, L"COM") != 0 && base.compare(0, 3, L"LPT") != 0)) {
+    return false;
+  }
+  const wchar_t digit = base[3];
+  return (digit >= L'1' && digit <= L'9') || digit == L'\u00B9' || digit == L'\u00B2' ||
+         digit == L'\u00B3';
+}
+
+// The device a name stands for ignores its extension and the blanks before it.
+bool IsDeviceName(const std::wstring& leaf) {
+  std::wstring base = leaf.substr(0, leaf.find(L'.'));
+  while (!base.empty() && base.back() == L' ') base.pop_back();
+  for (wchar_t& c : base) {
+    if (c >= L'a' && c <= L'z') c = static_cast<wchar_t>(c - L'a' + L'A');
+  }
+  for (const wchar_t* device : {L"CON", L"PRN", L"AUX", L"NUL", L"CONIN$", L"CONOUT$"}) {
+    if (base == device) return true;
+  }
+  return IsNumberedPort(base);
+}
+
+}  // namespace
+
+bool IsDeviceOrStreamName(const std::wstring& path) {
+  const std::size_t end = path.find_last_not_of(L"\\/");
+  if (end == std::wstring::npos) return false;
+  const std::size_t found = path.find_last_of(L"\\/", end);
+  std::size_t start = found == std::wstring::npos ? 0 : found + 1;
+  // A drive ("C:", "C:name") is no stream.
+  if (start == 0 && end >= 1 && path[1] == L':') start = 2;
+  const std::wstring leaf = path.substr(start, end + 1 - start);
+  return leaf.find(L':') != std::wstring::npos || IsDeviceName(leaf);
+}
 
 std::wstring WidePath(const std::string& fs_name) {
   std::wstring path = FromFsName(fs_name);

@@ -152,6 +152,18 @@ TEST_F(UnzipFaultsTest, DotsInsideNamesAreOrdinary) {
   EXPECT_EQ(Tree(Target()), expected.Here().tree);
 }
 
+// Names that Windows reads as a device or a data stream are ordinary names
+// elsewhere; on Windows the entry fails without opening anything.
+TEST_F(UnzipFaultsTest, DeviceAndStreamNamesFailOnWindowsOnly) {
+  const PerPlatform<bool> unpacked{true, false};
+  for (const char* name : {"CON", "nul.txt", "sub/COM1", "sub/aux/x", "Lpt9 .log", "a.txt:s"}) {
+    SCOPED_TRACE(name);
+    ASSERT_TRUE(WriteZip(Archive(), {{"before.txt", "b"}, {name, "x"}}));
+    EXPECT_EQ(Unzip().ok(), unpacked.Here());
+    EXPECT_EQ(ReadWhole(Target() / "before.txt"), "b");
+  }
+}
+
 TEST_F(UnzipFaultsTest, NamesOf260BytesOrMoreFail) {
   // 259 bytes: 100 nested one-letter folders and a 59-byte file name.
   std::string folders;
