@@ -5,11 +5,14 @@
 
 #include "platform/fs.h"
 
+// True when built for Windows, told by the platform's separator.
+inline bool OnWindows() { return platform::kPathSeparator == L'\\'; }
+
 template <typename T>
 struct PerPlatform {
   T posix;
   T windows;
 
-  // The column of the system this program runs on, told by its separator.
-  const T& Here() const { return platform::kPathSeparator == L'\\' ? windows : posix; }
+  // The column of the system this program runs on.
+  const T& Here() const { return OnWindows() ? windows : posix; }
 };

@@ -8,9 +8,6 @@
 
 namespace test_support {
 
-// True when built for Windows: picks the Windows column of a table of cases.
-bool OnWindows();
-
 // Full path of this test program, read independently of the platform layer.
 std::string ThisProgram();
 

@@ -11,8 +11,6 @@
 
 namespace test_support {
 
-bool OnWindows() { return false; }
-
 std::string ThisProgram() { return std::filesystem::read_symlink("/proc/self/exe").string(); }
 
 long CurrentProcessId() { return static_cast<long>(::getpid()); }

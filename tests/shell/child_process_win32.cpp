@@ -31,8 +31,6 @@ std::wstring Quoted(const std::wstring& argument) {
 
 }  // namespace
 
-bool OnWindows() { return true; }
-
 std::string ThisProgram() {
   wchar_t path[32768];
   const DWORD length = GetModuleFileNameW(nullptr, path, 32768);

@@ -7,6 +7,7 @@
 #include "platform/temp_folder.h"
 #include "shell/child_process.h"
 #include "shell/feature_store.h"
+#include "per_platform.h"
 
 namespace {
 
@@ -36,7 +37,7 @@ TEST_F(FeatureControlTest, UnwritableStoreIsIgnoredSilently) {
   m_store->RefuseWrites();
   platform::WriteFeatureControl(L"FEATURE_BROWSER_EMULATION", 8000, L"quillory");
   EXPECT_EQ(m_store->Text(), "");
-  if (!test_support::OnWindows()) {
+  if (!OnWindows()) {
     EXPECT_EQ(Read("file"), "x");  // the Linux store's blocker
   }
 }
@@ -45,7 +46,7 @@ TEST(FeatureControlStoreTest, DefaultStoreIsMachineWide) {
   test_support::UnsetEnv("QUILLORY_FEATURE_CONTROL_FILE");
   const wchar_t* posix = L"/etc/quillory/feature_control.ini";
   const wchar_t* windows = L"Software\\Microsoft\\Internet Explorer\\Main\\FeatureControl";
-  EXPECT_EQ(platform::FeatureControlStorePath(), test_support::OnWindows() ? windows : posix);
+  EXPECT_EQ(platform::FeatureControlStorePath(), OnWindows() ? windows : posix);
 }
 
 }  // namespace

@@ -11,11 +11,11 @@
 #include "platform/socket_layer.h"
 #include "platform/temp_folder.h"
 #include "shell/child_process.h"
+#include "per_platform.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using test_support::OnWindows;
 
 constexpr const char* kMarkerTest = "ProcessTest.DISABLED_WriteDetachmentMark";
 

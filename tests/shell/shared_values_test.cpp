@@ -10,6 +10,7 @@
 #include "platform/fs.h"
 #include "platform/temp_folder.h"
 #include "shell/child_process.h"
+#include "per_platform.h"
 
 namespace {
 
@@ -92,7 +93,7 @@ TEST_F(SharedValuesTest, ModuleDirNeedsPathToFitBuffer) {
   // One more does not fit: the folder is unknown rather than cut off.
   // Windows starts no program from a path that long (MAX_PATH is 260,
   // terminating zero included), so there the case never arises.
-  if (test_support::OnWindows()) GTEST_SKIP() << "Windows starts no program from 260 characters";
+  if (OnWindows()) GTEST_SKIP() << "Windows starts no program from 260 characters";
   EXPECT_EQ(ModuleDirWhenRun(CopyAtPathLength(260)), "");
 }
 
@@ -171,7 +172,7 @@ TEST_P(LastUpdateTest, ReadsOrWritesDefault) {
   ReadLastUpdate();
   EXPECT_EQ(g_strLastUpdate, GetParam().expected);
   EXPECT_EQ(Read("config.ini"),
-            test_support::OnWindows() ? GetParam().after_windows : GetParam().after_posix);
+            OnWindows() ? GetParam().after_windows : GetParam().after_posix);
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -12,10 +12,10 @@
 
 #include "platform/temp_folder.h"
 #include "shell/child_process.h"
+#include "per_platform.h"
 
 namespace {
 
-using test_support::OnWindows;
 
 // Each test gets its own runtime folder, as each user session has one. On
 // Windows the lock is a kernel object of the session: the tests' distinct

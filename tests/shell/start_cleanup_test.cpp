@@ -11,6 +11,7 @@
 #include "platform/fs.h"
 #include "platform/temp_folder.h"
 #include "shell/child_process.h"
+#include "per_platform.h"
 
 namespace {
 
@@ -58,7 +59,7 @@ TEST_F(StartCleanupTest, PlantedLinksAreNeitherRemovedNorFollowed) {
   // The C++ library of the Windows build makes no symbolic links (it reports
   // them unsupported), so the Win32 walk's skipping of reparse points goes
   // untested here.
-  if (test_support::OnWindows()) GTEST_SKIP() << "std::filesystem makes no links on Windows";
+  if (OnWindows()) GTEST_SKIP() << "std::filesystem makes no links on Windows";
   Plant("outside/.quillory-#-1.part");
   fs::create_symlink(m_root / "outside", m_root / "Data/linked");
   fs::create_symlink(m_root / WithIds("outside/.quillory-#-1.part"),

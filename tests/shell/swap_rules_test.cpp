@@ -12,11 +12,11 @@
 #include "platform/fs.h"
 #include "platform/temp_folder.h"
 #include "shell/child_process.h"
+#include "per_platform.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using test_support::OnWindows;
 
 struct SwapExpectation {
   bool swap_start;
