@@ -105,7 +105,8 @@ std::string UpperCase(std::string text) {
 bool AddItem(TiXmlElement& root, const ItemArgument& argument) {
   namespace fs = std::filesystem;
   std::error_code error;
-  const std::uintmax_t size = fs::file_size(argument.path, error);
+  // A UTF-8 name, like every name the tool is given (on Windows too).
+  const std::uintmax_t size = fs::file_size(fs::u8path(argument.path), error);
   const std::optional<std::string> digest = MD5File(argument.path);
   const std::optional<std::string> sha256 = Sha256File(argument.path);
   if (error || !digest || !sha256) {
@@ -113,7 +114,7 @@ bool AddItem(TiXmlElement& root, const ItemArgument& argument) {
     return false;
   }
   TiXmlElement item("file");
-  item.SetAttribute("name", ToCodePage(fs::path(argument.path).filename().string()));
+  item.SetAttribute("name", ToCodePage(fs::u8path(argument.path).filename().u8string()));
   item.SetAttribute("md5", UpperCase(*digest));
   item.SetAttribute("folder", ToCodePage(argument.folder));
   item.SetAttribute("size", std::to_string(size));

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform_columns.h"
 #include "program_folder_fixture.h"
 
 namespace {
@@ -26,8 +27,9 @@ class ProductCatalogueTest : public ProgramFolderTest {
     GetLocalProduct(host_);
     return ReadBytes(Content() / "localList.xml");
   }
+  // The list file is written in text mode, so its line ends are the system's.
   static std::string ListOf(const std::string& children) {
-    return kDeclaration + "<ProductList>\n" + children + "</ProductList>\n";
+    return WithTextModeLineEnds(kDeclaration + "<ProductList>\n" + children + "</ProductList>\n");
   }
 };
 
@@ -134,7 +136,7 @@ TEST_F(ProductCatalogueTest, IgnoresPlainFilesInTheContentFolder) {
 }
 
 TEST_F(ProductCatalogueTest, EmptyContentFolderGivesAnEmptyList) {
-  EXPECT_EQ(RunAndReadList(), kDeclaration + "<ProductList />\n");
+  EXPECT_EQ(RunAndReadList(), WithTextModeLineEnds(kDeclaration + "<ProductList />\n"));
   EXPECT_EQ(host_.Statements(), kNoProducts);
 }
 

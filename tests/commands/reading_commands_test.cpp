@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform_columns.h"
 #include "program_folder_fixture.h"
 
 namespace {
@@ -85,9 +86,9 @@ TEST_F(ReadingCommandsTest, LessonPageSurvivesLeavingAndReopeningTheBook) {
   GetLesson(host_);
 
   EXPECT_EQ(host_.Statements(), (Log{L"SetFun('gotoPage','15');"}));
-  const std::string config = ReadBytes(ConfigFile());
-  EXPECT_NE(config.find("[Product]"), std::string::npos) << config;
-  EXPECT_NE(config.find("Product7=15"), std::string::npos) << config;
+  const PerPlatform<std::string> stored{"[Product]\nProduct7=15\n",
+                                        Utf16File("[Product]\r\nProduct7=15\r\n")};
+  EXPECT_EQ(ReadBytes(ConfigFile()), stored.Here());
 }
 
 TEST_F(ReadingCommandsTest, SaveLessonRefusesPagesWithOtherCharacters) {
@@ -104,7 +105,9 @@ TEST_F(ReadingCommandsTest, EmptyLessonIsStoredButNotOffered) {
   SaveLesson(host_, L"");
   GetLesson(host_);
   EXPECT_TRUE(host_.Statements().empty());
-  EXPECT_NE(ReadBytes(ConfigFile()).find("Product7=\n"), std::string::npos);
+  const PerPlatform<std::string> stored{"[Product]\nProduct7=\n",
+                                        Utf16File("[Product]\r\nProduct7=\r\n")};
+  EXPECT_EQ(ReadBytes(ConfigFile()), stored.Here());
 }
 
 TEST_F(ReadingCommandsTest, StoredPageWithOtherCharactersIsNotOffered) {
@@ -156,54 +159,92 @@ TEST_F(ReadingCommandsTest, ShowMsgShowsBoxesOnlyForKindsOneAndTwo) {
   EXPECT_EQ(host_.log, (Log{L"info:kind 1", L"error:kind 2"}));
 }
 
-TEST_F(ReadingCommandsTest, GetBaseInfoSendsTheDesignedStatementForPlainPaths) {
-  host_.settings.program_folder = L"/opt/quillory/";
+// The content folder ends in the system's separator; then every backslash of
+// the whole statement is doubled, and apostrophes and line breaks escaped.
+struct BaseInfoCase {
+  const char* name;
+  const wchar_t* program_folder;
+  const wchar_t* content_folder_name;
+  const wchar_t* server_url;
+  const wchar_t* version;
+  PerPlatform<std::wstring> statement;
+};
+void PrintTo(const BaseInfoCase& c, std::ostream* out) { *out << c.name; }
+
+class GetBaseInfoTest : public ProgramFolderTest,
+                        public testing::WithParamInterface<BaseInfoCase> {};
+
+TEST_P(GetBaseInfoTest, SendsTheDesignedStatement) {
+  const BaseInfoCase& c = GetParam();
+  host_.settings.program_folder = c.program_folder;
+  host_.settings.content_folder_name = c.content_folder_name;
+  host_.settings.server_url = c.server_url;
+  host_.settings.version = c.version;
   GetBaseInfo(host_);
-  EXPECT_EQ(host_.Statements(),
-            (Log{L"SetBaseInfo('/opt/quillory/Data/','https://update.quillory.example',"
-                 L"'1.0.1.0');"}));
+  EXPECT_EQ(host_.Statements(), (Log{c.statement.Here()}));
 }
 
-TEST_F(ReadingCommandsTest, GetBaseInfoDoublesBackslashesLikeTheWholeStatementRule) {
-  CommandSettings& settings = host_.settings;
-  settings.program_folder = L"/opt/back\\slash/\u6570\u5B66/";
-  settings.content_folder_name = L"Deve";
-  GetBaseInfo(host_);
-  std::wstring designed = L"SetBaseInfo('" + settings.ContentFolder() + L"/','" +
-                          settings.server_url + L"','" + settings.version + L"');";
-  for (std::size_t at = designed.find(L'\\'); at != std::wstring::npos;
-       at = designed.find(L'\\', at + 2)) {
-    designed.insert(at, 1, L'\\');
-  }
-  EXPECT_EQ(host_.Statements(), (Log{designed}));
-}
+const wchar_t kServer[] = L"https://update.quillory.example";
 
-TEST_F(ReadingCommandsTest, GetBaseInfoEscapesApostrophesAndLineBreaks) {
-  host_.settings.program_folder = L"/home/o'neil/a\r\nb\\c/";
-  host_.settings.server_url = L"http://it's";
-  host_.settings.version = L"";
-  GetBaseInfo(host_);
-  EXPECT_EQ(host_.Statements(),
-            (Log{L"SetBaseInfo('/home/o\\'neil/a\\r\\nb\\\\c/Data/','http://it\\'s','');"}));
-}
+INSTANTIATE_TEST_SUITE_P(
+    Cases, GetBaseInfoTest,
+    testing::Values(
+        BaseInfoCase{"PlainPaths",
+                     L"/opt/quillory/",
+                     L"Data",
+                     kServer,
+                     L"1.0.1.0",
+                     {L"SetBaseInfo('/opt/quillory/Data/','https://update.quillory.example',"
+                      L"'1.0.1.0');",
+                      L"SetBaseInfo('/opt/quillory/Data\\\\','https://update.quillory.example',"
+                      L"'1.0.1.0');"}},
+        BaseInfoCase{"WindowsFolder",
+                     L"C:\\Bag\\",
+                     L"Data",
+                     kServer,
+                     L"1.0.1.0",
+                     {L"SetBaseInfo('C:\\\\Bag\\\\Data/','https://update.quillory.example',"
+                      L"'1.0.1.0');",
+                      L"SetBaseInfo('C:\\\\Bag\\\\Data\\\\','https://update.quillory.example',"
+                      L"'1.0.1.0');"}},
+        BaseInfoCase{"BackslashesDoubledLikeTheWholeStatementRule",
+                     L"/opt/back\\slash/\u6570\u5B66/",
+                     L"Deve",
+                     kServer,
+                     L"1.0.1.0",
+                     {L"SetBaseInfo('/opt/back\\\\slash/\u6570\u5B66/Deve/',"
+                      L"'https://update.quillory.example','1.0.1.0');",
+                      L"SetBaseInfo('/opt/back\\\\slash/\u6570\u5B66/Deve\\\\',"
+                      L"'https://update.quillory.example','1.0.1.0');"}},
+        BaseInfoCase{"ApostrophesAndLineBreaksEscaped",
+                     L"/home/o'neil/a\r\nb\\c/",
+                     L"Data",
+                     L"http://it's",
+                     L"",
+                     {L"SetBaseInfo('/home/o\\'neil/a\\r\\nb\\\\c/Data/','http://it\\'s','');",
+                      L"SetBaseInfo('/home/o\\'neil/a\\r\\nb\\\\c/Data\\\\','http://it\\'s','');"}}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ReadingCommandsTest, ProductProgramStaysInsideTheContentFolder) {
-  const std::wstring content = host_.settings.program_folder + L"Data/";
-  const std::pair<const wchar_t*, std::optional<std::wstring>> cases[] = {
-      {L"100101", content + L"100101/Start.exe"},
-      {L"grade7\\maths", content + L"grade7/maths/Start.exe"},
-      {L"a..b/...", content + L"a..b/.../Start.exe"},
-      {L"/usr/bin", std::nullopt},
-      {L"\\usr\\bin", std::nullopt},
-      {L"C:\\Windows", std::nullopt},
-      {L"..", std::nullopt},
-      {L"../outside", std::nullopt},
-      {L"a/../../outside", std::nullopt},
-      {L"a\\..\\..\\outside", std::nullopt},
-      {L"a/..", std::nullopt},
+  // The path below the content folder, in the system's separators; none: refused.
+  const std::pair<const wchar_t*, PerPlatform<const wchar_t*>> cases[] = {
+      {L"100101", {L"/100101/Start.exe", L"\\100101\\Start.exe"}},
+      {L"grade7\\maths", {L"/grade7/maths/Start.exe", L"\\grade7\\maths\\Start.exe"}},
+      {L"a..b/...", {L"/a..b/.../Start.exe", L"\\a..b\\...\\Start.exe"}},
+      {L"/usr/bin", {nullptr, nullptr}},
+      {L"\\usr\\bin", {nullptr, nullptr}},
+      {L"C:\\Windows", {nullptr, nullptr}},
+      {L"..", {nullptr, nullptr}},
+      {L"../outside", {nullptr, nullptr}},
+      {L"a/../../outside", {nullptr, nullptr}},
+      {L"a\\..\\..\\outside", {nullptr, nullptr}},
+      {L"a/..", {nullptr, nullptr}},
   };
-  for (const auto& [folder, expected] : cases) {
-    EXPECT_EQ(ProductProgramPath(host_.settings.ContentFolder(), folder), expected) << folder;
+  const std::wstring content = host_.settings.ContentFolder();
+  for (const auto& [folder, below] : cases) {
+    const std::optional<std::wstring> expected =
+        below.Here() ? std::optional<std::wstring>(content + below.Here()) : std::nullopt;
+    EXPECT_EQ(ProductProgramPath(content, folder), expected) << folder;
   }
 }
 

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform_columns.h"
 #include "program_folder_fixture.h"
 
 namespace {
@@ -42,6 +43,16 @@ const Dispatch kDispatches[] = {
     {L"ShowMe", L"", {L"script:ShowMe();"}},
 };
 
+// The separator the content folder ends in.
+const PerPlatform<std::wstring> kSeparator{L"/", L"\\"};
+
+// Every backslash doubled, as in the base-information statement.
+std::wstring Doubled(const std::wstring& text) {
+  std::wstring doubled;
+  for (wchar_t c : text) doubled += c == L'\\' ? std::wstring(2, c) : std::wstring(1, c);
+  return doubled;
+}
+
 class WinFunTest : public ProgramFolderTest {
  protected:
   void Run(const std::wstring& command, const std::wstring& a1 = L"",
@@ -67,7 +78,10 @@ TEST_F(WinFunTest, EachNameRunsItsCommand) {
     if (std::wstring(d.name) == L"GetBaseInfo") {
       ASSERT_EQ(host_.log.size(), 1u);
       EXPECT_EQ(
-          host_.log[0].rfind(L"script:SetBaseInfo('" + host_.settings.ContentFolder() + L"/','", 0),
+          host_.log[0].rfind(L"script:SetBaseInfo('" +
+                                 Doubled(host_.settings.ContentFolder() + kSeparator.Here()) +
+                                 L"','",
+                             0),
           0u)
           << host_.log[0];
     } else {

@@ -23,10 +23,16 @@ class VersionRecordTest : public TempFolderTest {
   static std::string Record(const std::string& version) {
     return VersionRecordMarker() + Field(version);
   }
+  // A copy that the system will run: on Windows only a name ending in .exe is.
   std::wstring CopyOfThisProgram(const std::string& name) const {
-    std::filesystem::copy_file("/proc/self/exe", Path(name));
-    std::filesystem::permissions(Path(name), std::filesystem::perms::owner_all);
-    return WPath(name);
+    const std::string file = name + platform::ToFsName(platform::kExeSuffix);
+    std::filesystem::copy_file(std::filesystem::path(platform::ExecutablePath()), Path(file));
+    std::filesystem::permissions(Path(file), std::filesystem::perms::owner_all);
+    return WPath(file);
+  }
+  static std::string ReadWide(const std::wstring& path) {
+    std::ifstream in(std::filesystem::path(path), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
   }
 };
 
@@ -83,11 +89,11 @@ TEST_F(VersionRecordTest, TruncatedRecordGivesEmpty) {
 
 TEST_F(VersionRecordTest, RewriteChangesOnlyTheVersionOfACopy) {
   const std::wstring copy = CopyOfThisProgram("copy");
-  const std::string before = Read("copy");
+  const std::string before = ReadWide(copy);
   ASSERT_TRUE(RewriteFileVersionRecord(copy, L"1.0.2.0"));
   EXPECT_EQ(GetFileVersionString(copy), L"1.0.2.0");
   EXPECT_EQ(GetFileVersionString(L""), L"" QUILLORY_EXPECTED_VERSION);
-  const std::string after = Read("copy");
+  const std::string after = ReadWide(copy);
   ASSERT_EQ(after.size(), before.size());
   std::size_t differing = 0;
   for (std::size_t i = 0; i < after.size(); ++i) differing += after[i] != before[i];
@@ -98,7 +104,7 @@ TEST_F(VersionRecordTest, RewriteChangesOnlyTheVersionOfACopy) {
 TEST_F(VersionRecordTest, RewrittenCopyReportsNewVersionWhenRun) {
   const std::wstring copy = CopyOfThisProgram("copy");
   ASSERT_TRUE(RewriteFileVersionRecord(copy, L"7.6.5.4"));
-  const std::string command = platform::ToFsName(copy) +
+  const std::string command = "\"" + platform::ToFsName(copy) + "\"" +
                               " --gtest_also_run_disabled_tests"
                               " --gtest_filter=VersionRecordTest.DISABLED_PrintOwnVersion";
   std::unique_ptr<FILE, int (*)(FILE*)> pipe(::popen(command.c_str(), "r"), ::pclose);
@@ -127,7 +133,7 @@ TEST_F(VersionRecordTest, RewriteRefusesWhatItCannotDo) {
 }
 
 TEST_F(VersionRecordTest, MarkerAppearsOnceInThisProgram) {
-  std::ifstream in("/proc/self/exe", std::ios::binary);
+  std::ifstream in(std::filesystem::path(platform::ExecutablePath()), std::ios::binary);
   const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   const std::string marker = VersionRecordMarker();
   const std::size_t first = bytes.find(marker);

@@ -1,20 +1,10 @@
 // Loopback servers for the update tests.
 #include "update/test_servers.h"
 
-#include <arpa/inet.h>
-#include <fcntl.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <signal.h>
-#include <sys/socket.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
 #include <filesystem>
 #include <sstream>
 
+#include "update/test_sockets.h"
 #include "update/test_support.h"
 
 namespace update_test {
@@ -23,53 +13,22 @@ namespace {
 constexpr const char* kNginx = "/usr/sbin/nginx";
 constexpr int kRedirectLevels = 8;
 
-sockaddr_in Loopback(int port) {
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(static_cast<uint16_t>(port));
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  return address;
-}
-
-// A listening socket on 127.0.0.1 and a free port; returns the socket.
-int Listen(int backlog, int* port) {
-  const int fd = socket(AF_INET, SOCK_STREAM, 0);
-  const int on = 1;
-  setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-  sockaddr_in address = Loopback(0);
-  if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-      listen(fd, backlog) != 0) {
-    close(fd);
-    return -1;
-  }
-  socklen_t length = sizeof address;
-  getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-  *port = ntohs(address.sin_port);
-  return fd;
-}
-
-bool CanConnect(int port) {
-  const int fd = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address = Loopback(port);
-  const bool ok = connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-  close(fd);
-  return ok;
-}
-
-void SendAll(int fd, const std::string& bytes) {
+void SendAll(TestSocket socket, const std::string& bytes) {
   std::size_t sent = 0;
   while (sent < bytes.size()) {
-    const ssize_t n = send(fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+    const long n = SendSome(socket, bytes.data() + sent, bytes.size() - sent);
     if (n <= 0) return;
     sent += static_cast<std::size_t>(n);
   }
 }
 
+// Paths in the configuration are nginx's, a Linux program's.
 std::string NginxConfig(const std::string& prefix, const std::string& root, int port, bool tls,
                         bool slow_files) {
   std::ostringstream c;
   c << "daemon off;\nmaster_process on;\nworker_processes 1;\n";
-  if (geteuid() == 0) c << "user root;\n";
+  // Workers as root, who owns the test files; nginx ignores this when not run as root.
+  c << "user root;\n";
   c << "pid " << prefix << "/nginx.pid;\nerror_log " << prefix << "/error.log warn;\n"
     << "events { worker_connections 64; }\nhttp {\n  access_log off;\n  sendfile on;\n"
     << "  default_type application/octet-stream;\n";
@@ -95,10 +54,8 @@ std::string NginxConfig(const std::string& prefix, const std::string& root, int 
 
 }  // namespace
 
-NginxServer::NginxServer(const Options& options) {
-  char pattern[] = "/tmp/quillory-nginx-XXXXXX";
-  if (mkdtemp(pattern) == nullptr) return;
-  prefix_ = pattern;
+NginxServer::NginxServer(const Options& options) : prefix_folder_(new TempFolder()) {
+  prefix_ = prefix_folder_->path();
   tls_ = options.tls;
   if (tls_ && RunProcess({"/usr/bin/openssl", "req", "-x509", "-newkey", "ec", "-pkeyopt",
                           "ec_paramgen_curve:prime256v1", "-nodes", "-keyout", prefix_ + "/key.pem",
@@ -115,34 +72,29 @@ NginxServer::NginxServer(const Options& options) {
 
 bool NginxServer::StartOnce(const Options& options, int port) {
   const std::string config = prefix_ + "/nginx.conf";
-  WriteFile(config, NginxConfig(prefix_, options.root, port, options.tls, options.slow_files));
-  const pid_t pid = SpawnProcess(
-      {kNginx, "-p", prefix_, "-c", config, "-e", prefix_ + "/error.log"}, "/dev/null");
-  if (pid <= 0) return false;
+  const std::string prefix = LinuxPath(prefix_);
+  WriteFile(config, NginxConfig(prefix, LinuxPath(options.root), port, options.tls,
+                                options.slow_files));
+  const ProcessId pid = SpawnProcess(
+      {kNginx, "-p", prefix, "-c", prefix + "/nginx.conf", "-e", prefix + "/error.log"},
+      "/dev/null");
+  if (pid == kNoProcess) return false;
   bool exited = false;
-  WaitFor([&] { return (exited = waitpid(pid, nullptr, WNOHANG) == pid) || CanConnect(port); }, 20);
+  WaitFor([&] { return (exited = HasExited(pid)) || CanConnect(port); }, 20);
   if (exited || !CanConnect(port)) {
-    if (!exited) {
-      kill(pid, SIGKILL);
-      waitpid(pid, nullptr, 0);
-    }
+    if (!exited) KillProcess(pid);
     return false;
   }
   pid_ = pid;
   return true;
 }
 
-NginxServer::~NginxServer() {
-  Stop();
-  std::error_code error;
-  if (!prefix_.empty()) std::filesystem::remove_all(prefix_, error);
-}
+NginxServer::~NginxServer() { Stop(); }
 
 void NginxServer::Stop() {
-  if (pid_ <= 0) return;
-  kill(pid_, SIGTERM);
-  waitpid(pid_, nullptr, 0);
-  pid_ = -1;
+  if (pid_ == kNoProcess) return;
+  StopProcess(pid_);
+  pid_ = kNoProcess;
 }
 
 std::string NginxServer::Url() const {
@@ -150,7 +102,7 @@ std::string NginxServer::Url() const {
 }
 
 ScriptedServer::ScriptedServer(Behaviour behaviour) : behaviour_(behaviour) {
-  listener_ = Listen(16, &port_);
+  listener_ = ListenOnLoopback(16, &port_);
   thread_ = std::thread(&ScriptedServer::Serve, this);
 }
 
@@ -161,7 +113,7 @@ ScriptedServer::~ScriptedServer() {
   }
   stopped_.notify_all();
   thread_.join();
-  close(listener_);
+  CloseTestSocket(listener_);
 }
 
 std::string ScriptedServer::Url(const std::string& path) const {
@@ -181,27 +133,23 @@ std::vector<std::string> ScriptedServer::requests() const {
 // Runs on the server's own thread.
 void ScriptedServer::Serve() {
   while (!stopping_) {
-    pollfd waiting{listener_, POLLIN, 0};
-    if (poll(&waiting, 1, 50) <= 0) continue;
-    const int connection = accept(listener_, nullptr, nullptr);
-    if (connection < 0) continue;
-    timeval timeout{0, 100 * 1000};
-    setsockopt(connection, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof timeout);
+    const TestSocket connection = AcceptWithin(listener_, 50);
+    if (connection == kNoTestSocket) continue;
+    SetSendTimeout(connection, 100);
     Answer(connection);
-    close(connection);
+    CloseTestSocket(connection);
   }
 }
 
-void ScriptedServer::Answer(int connection) {
+void ScriptedServer::Answer(TestSocket connection) {
   std::string request;
   char buffer[4096];
   // A client that connects without asking (a browser's spare connection) is
   // given up after a while, so it cannot hold up the others.
   for (int waited = 0; request.find("\r\n\r\n") == std::string::npos; waited += 50) {
     if (stopping_ || waited > 5000) return;
-    pollfd readable{connection, POLLIN, 0};
-    if (poll(&readable, 1, 50) <= 0) continue;
-    const ssize_t n = recv(connection, buffer, sizeof buffer, 0);
+    if (!ReadableWithin(connection, 50)) continue;
+    const long n = ReceiveSome(connection, buffer, sizeof buffer);
     if (n <= 0) return;
     request.append(buffer, static_cast<std::size_t>(n));
   }
@@ -221,8 +169,7 @@ void ScriptedServer::Answer(int connection) {
       SendAll(connection, "HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n");
       const std::string chunk(64 * 1024, 'y');
       while (!stopping_) {
-        const ssize_t n = send(connection, chunk.data(), chunk.size(), MSG_NOSIGNAL);
-        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) break;
+        if (SendSome(connection, chunk.data(), chunk.size()) < 0) break;
       }
       break;
     }
@@ -239,28 +186,24 @@ void ScriptedServer::WaitForStop() {
 }
 
 FullBacklogListener::FullBacklogListener() {
-  listener_ = Listen(0, &port_);
+  listener_ = ListenOnLoopback(0, &port_);
   for (int i = 0; i < 16 && !full_; ++i) {
-    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
-    clients_.push_back(fd);
-    sockaddr_in address = Loopback(port_);
-    if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) continue;
-    pollfd done{fd, POLLOUT, 0};
-    full_ = errno == EINPROGRESS && poll(&done, 1, 300) == 0;
+    TestSocket client = kNoTestSocket;
+    full_ = ConnectStaysPending(port_, 300, &client);
+    clients_.push_back(client);
   }
 }
 
 FullBacklogListener::~FullBacklogListener() {
-  for (const int fd : clients_) close(fd);
-  close(listener_);
+  for (const TestSocket client : clients_) CloseTestSocket(client);
+  CloseTestSocket(listener_);
 }
 
 std::string FullBacklogListener::Url() const { return "http://127.0.0.1:" + std::to_string(port_); }
 
 int UnusedPort() {
   int port = 0;
-  const int fd = Listen(1, &port);
-  close(fd);
+  CloseTestSocket(ListenOnLoopback(1, &port));
   return port;
 }
 

@@ -2,15 +2,17 @@
 // and small scripted servers for faults nginx cannot produce.
 #pragma once
 
-#include <sys/types.h>
-
 #include <atomic>
 #include <condition_variable>
+#include <memory>
 #include <mutex>
 #include <ostream>
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "update/test_sockets.h"
+#include "update/test_support.h"
 
 namespace update_test {
 
@@ -32,7 +34,7 @@ class NginxServer {
   NginxServer(const NginxServer&) = delete;
   NginxServer& operator=(const NginxServer&) = delete;
 
-  bool running() const { return pid_ > 0; }
+  bool running() const { return pid_ != kNoProcess; }
   int port() const { return port_; }
   // "http://127.0.0.1:PORT" (https with tls).
   std::string Url() const;
@@ -42,8 +44,9 @@ class NginxServer {
 
  private:
   bool StartOnce(const Options& options, int port);
+  std::unique_ptr<TempFolder> prefix_folder_;  // nginx's own files
   std::string prefix_;
-  pid_t pid_ = -1;
+  ProcessId pid_ = kNoProcess;
   int port_ = 0;
   bool tls_ = false;
 };
@@ -70,10 +73,10 @@ class ScriptedServer {
 
  private:
   void Serve();
-  void Answer(int connection);
+  void Answer(TestSocket connection);
   void WaitForStop();
   Behaviour behaviour_;
-  int listener_ = -1;
+  TestSocket listener_ = kNoTestSocket;
   int port_ = 0;
   std::atomic<bool> stopping_{false};
   mutable std::mutex mutex_;
@@ -99,10 +102,10 @@ class FullBacklogListener {
   std::string Url() const;
 
  private:
-  int listener_ = -1;
+  TestSocket listener_ = kNoTestSocket;
   int port_ = 0;
   bool full_ = false;
-  std::vector<int> clients_;
+  std::vector<TestSocket> clients_;
 };
 
 // A port on 127.0.0.1 that nothing listens on (at the moment of the call).

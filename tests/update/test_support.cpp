@@ -1,11 +1,7 @@
 // Helpers for the update tests.
 #include "update/test_support.h"
 
-#include <fcntl.h>
 #include <minizip/zip.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -16,16 +12,20 @@
 #include <stdexcept>
 #include <thread>
 
-extern char** environ;
+#include "platform/fs.h"
 
 namespace fs = std::filesystem;
 
 namespace update_test {
 
 TempFolder::TempFolder() {
-  std::string pattern = (fs::temp_directory_path() / "quillory-update-XXXXXX").string();
-  if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-  path_ = pattern;
+  std::random_device random;
+  for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
+    const fs::path candidate =
+        fs::temp_directory_path() / ("quillory-update-" + std::to_string(random()));
+    if (fs::create_directory(candidate)) path_ = candidate.string();
+  }
+  if (path_.empty()) throw std::runtime_error("no temporary folder could be made");
 }
 
 TempFolder::~TempFolder() {
@@ -34,22 +34,29 @@ TempFolder::~TempFolder() {
 }
 
 void WriteFile(const std::string& path, const std::string& bytes) {
-  fs::create_directories(fs::path(path).parent_path());
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  fs::create_directories(fs::u8path(path).parent_path());
+  std::ofstream out(fs::u8path(path), std::ios::binary | std::ios::trunc);
   out << bytes;
 }
 
 std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(fs::u8path(path), std::ios::binary);
   if (!in) return "<missing>";
   std::ostringstream bytes;
   bytes << in.rdbuf();
   return bytes.str();
 }
 
+std::string ReadText(const std::string& path) {
+  std::ifstream in(fs::u8path(path));
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
 bool Exists(const std::string& path) {
   std::error_code error;
-  return fs::symlink_status(path, error).type() != fs::file_type::not_found && !error;
+  return fs::symlink_status(fs::u8path(path), error).type() != fs::file_type::not_found && !error;
 }
 
 std::string SampleBytes(std::size_t length, unsigned seed) {
@@ -84,30 +91,13 @@ void WriteZip(const std::string& path, const std::map<std::string, std::string>&
   zipClose(zip, nullptr);
 }
 
-pid_t SpawnProcess(const std::vector<std::string>& argv, const std::string& stdout_path) {
-  std::vector<char*> args;
-  for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
-  args.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  if (!stdout_path.empty()) {
-    posix_spawn_file_actions_addopen(&actions, 1, stdout_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0644);
-  }
-  pid_t pid = -1;
-  const int result = posix_spawn(&pid, args[0], &actions, nullptr, args.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  return result == 0 ? pid : -1;
-}
-
-int WaitProcess(pid_t pid) {
-  int status = 0;
-  if (pid <= 0 || waitpid(pid, &status, 0) != pid) return -1;
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
 int RunProcess(const std::vector<std::string>& argv, const std::string& stdout_path) {
   return WaitProcess(SpawnProcess(argv, stdout_path));
+}
+
+std::string SiblingProgram(const std::string& name) {
+  const fs::path self(platform::ExecutablePath());
+  return (self.parent_path() / (name + platform::ToFsName(platform::kExeSuffix))).string();
 }
 
 bool WaitFor(const std::function<bool()>& condition, double limit_seconds) {

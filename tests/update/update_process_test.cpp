@@ -1,8 +1,6 @@
 // The update sequence as a process of its own: killed in the middle and
 // started again, and the exit hook of a completed executable update.
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <stdlib.h>
 
 #include <filesystem>
 
@@ -17,13 +15,14 @@ using update_test::ReadFile;
 
 class UpdateProcessTest : public update_test::UpdateFixture {
  protected:
+  static std::string UpdateRun() { return update_test::SiblingProgram("quillory-update-run"); }
   // Runs quillory-update-run against `server_url`; its standard output.
   std::string RunChild(const std::string& server_url, std::vector<std::string> keys = {}) {
-    setenv("QUILLORY_UPDATE_SERVER", server_url.c_str(), 1);
+    update_test::SetEnvironment("QUILLORY_UPDATE_SERVER", server_url);
     const std::string out = root_.path() + "/child.out";
-    keys.insert(keys.begin(), {QUILLORY_UPDATE_RUN, app()});
+    keys.insert(keys.begin(), {UpdateRun(), app()});
     EXPECT_EQ(update_test::RunProcess(keys, out), 0);
-    return ReadFile(out);
+    return update_test::ReadText(out);
   }
 };
 
@@ -36,13 +35,12 @@ TEST_F(UpdateProcessTest, KilledInTheMiddleOfADownloadCompletesAtTheNextStart) {
   Publish("2.0.0.0", {{"first.txt", "first", "", "file", files + "first.txt"},
                       {"big.bin", big, "big/", "file", files + "big.bin"}});
 
-  setenv("QUILLORY_UPDATE_SERVER", slow.Url().c_str(), 1);
-  const pid_t child = update_test::SpawnProcess({QUILLORY_UPDATE_RUN, app()}, "/dev/null");
+  update_test::SetEnvironment("QUILLORY_UPDATE_SERVER", slow.Url());
+  const update_test::ProcessId child = update_test::SpawnProcess({UpdateRun(), app()}, "/dev/null");
   const std::string partial = content() + "/update/big/big.bin.tmp";
   const bool receiving =
       update_test::WaitFor([&] { return Exists(partial) && fs::file_size(partial) > 0; }, 60);
-  kill(child, SIGKILL);
-  update_test::WaitProcess(child);
+  update_test::KillProcess(child);
   ASSERT_TRUE(receiving);
   EXPECT_EQ(ReadFile(app() + "first.txt"), "first");
   EXPECT_FALSE(Exists(app() + "big/big.bin"));

@@ -1,0 +1,32 @@
+// What the tests expect where the two systems differ on purpose: a row holds
+// one column per system, and a test takes the column of the system it runs on.
+#pragma once
+
+#include <string>
+
+#include "platform/fs.h"
+
+template <typename T>
+struct PerPlatform {
+  T posix;
+  T windows;
+  const T& Here() const { return platform::kPathSeparator == L'\\' ? windows : posix; }
+};
+
+// A settings file as the program creates it: UTF-8 on Linux; on Windows
+// UTF-16LE after a byte-order mark (so that Chinese values survive the
+// system's own profile functions), lines ending in CR LF.
+inline std::string Utf16File(const std::string& ascii) {
+  std::string bytes = "\xFF\xFE";
+  for (char c : ascii) bytes += std::string{c, '\0'};
+  return bytes;
+}
+
+// Lines of a file written in text mode: the C library ends them in CR LF on Windows.
+inline const PerPlatform<std::string> kTextModeLineEnd{"\n", "\r\n"};
+
+inline std::string WithTextModeLineEnds(const std::string& text) {
+  std::string converted;
+  for (char c : text) converted += c == '\n' ? kTextModeLineEnd.Here() : std::string(1, c);
+  return converted;
+}
