@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "fake_command_host.h"
+#include "platform/fs.h"
 
 // Writes a file whole, creating its folders.
 inline void WriteBytes(const std::filesystem::path& path, const std::string& bytes) {
@@ -35,11 +36,18 @@ inline bool AppearsWithin(const std::filesystem::path& path, std::chrono::second
   return false;
 }
 
-// Writes a small program that creates `mark` when it runs.
+// Puts a program at `program` that creates `mark` when it runs: a copy of
+// quillory-mark-started (built beside this test program, a real executable
+// for the system) and the name of the mark beside it.
 inline void WriteMarkingProgram(const std::filesystem::path& program,
                                 const std::filesystem::path& mark) {
-  WriteBytes(program, "#!/bin/sh\ntouch '" + mark.string() + "'\n");
+  const std::filesystem::path self(platform::ExecutablePath());
+  const std::wstring helper = L"quillory-mark-started" + std::wstring(platform::kExeSuffix);
+  std::filesystem::create_directories(program.parent_path());
+  std::filesystem::copy_file(self.parent_path() / helper, program,
+                             std::filesystem::copy_options::overwrite_existing);
   std::filesystem::permissions(program, std::filesystem::perms::owner_all);
+  WriteBytes(program.wstring() + L".mark", mark.u8string());
 }
 
 class ProgramFolderTest : public ::testing::Test {
