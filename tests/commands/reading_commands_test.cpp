@@ -216,13 +216,14 @@ INSTANTIATE_TEST_SUITE_P(
                       L"'https://update.quillory.example','1.0.1.0');",
                       L"SetBaseInfo('/opt/back\\\\slash/\u6570\u5B66/Deve\\\\',"
                       L"'https://update.quillory.example','1.0.1.0');"}},
-        BaseInfoCase{"ApostrophesAndLineBreaksEscaped",
-                     L"/home/o'neil/a\r\nb\\c/",
-                     L"Data",
-                     L"http://it's",
-                     L"",
-                     {L"SetBaseInfo('/home/o\\'neil/a\\r\\nb\\\\c/Data/','http://it\\'s','');",
-                      L"SetBaseInfo('/home/o\\'neil/a\\r\\nb\\\\c/Data\\\\','http://it\\'s','');"}}),
+        BaseInfoCase{
+            "ApostrophesAndLineBreaksEscaped",
+            L"/home/o'neil/a\r\nb\\c/",
+            L"Data",
+            L"http://it's",
+            L"",
+            {L"SetBaseInfo('/home/o\\'neil/a\\r\\nb\\\\c/Data/','http://it\\'s','');",
+             L"SetBaseInfo('/home/o\\'neil/a\\r\\nb\\\\c/Data\\\\','http://it\\'s','');"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ReadingCommandsTest, ProductProgramStaysInsideTheContentFolder) {

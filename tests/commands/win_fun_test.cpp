@@ -77,12 +77,11 @@ TEST_F(WinFunTest, EachNameRunsItsCommand) {
     }
     if (std::wstring(d.name) == L"GetBaseInfo") {
       ASSERT_EQ(host_.log.size(), 1u);
-      EXPECT_EQ(
-          host_.log[0].rfind(L"script:SetBaseInfo('" +
-                                 Doubled(host_.settings.ContentFolder() + kSeparator.Here()) +
-                                 L"','",
-                             0),
-          0u)
+      EXPECT_EQ(host_.log[0].rfind(L"script:SetBaseInfo('" +
+                                       Doubled(host_.settings.ContentFolder() + kSeparator.Here()) +
+                                       L"','",
+                                   0),
+                0u)
           << host_.log[0];
     } else {
       EXPECT_EQ(host_.log, d.expected) << d.name;

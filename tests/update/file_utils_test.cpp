@@ -76,7 +76,8 @@ TEST(DeleteFolderTreeTest, RemovesALinkWithoutFollowingIt) {
   TempFolder folder;
   WriteFile(folder.path() + "/outside/precious", "keep");
   WriteFile(folder.path() + "/staging/file", "x");
-  if (!update_test::MakeSymlink(folder.path() + "/outside", folder.path() + "/staging/link", true)) {
+  if (!update_test::MakeSymlink(folder.path() + "/outside", folder.path() + "/staging/link",
+                                true)) {
     GTEST_SKIP() << "no links can be made on this system";
   }
   DeleteFolderTree(Wide(folder.path() + "/staging"));

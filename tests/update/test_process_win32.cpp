@@ -138,7 +138,8 @@ bool RunShell(const std::string& script, const std::vector<std::string>& args) {
 std::string NewRecordFolder() {
   std::random_device random;
   for (;;) {
-    const fs::path folder = fs::temp_directory_path() / ("quillory-child-" + std::to_string(random()));
+    const fs::path folder =
+        fs::temp_directory_path() / ("quillory-child-" + std::to_string(random()));
     if (fs::create_directory(folder)) return folder.string();
   }
 }
@@ -160,7 +161,8 @@ ProcessId SpawnLinuxProgram(std::vector<std::string> argv, const std::string& ou
     if (IsWindowsPath(arg)) arg = LinuxPath(arg);
   }
   const std::string record = NewRecordFolder();
-  const std::string out = out_path.empty() || out_path == "/dev/null" ? out_path : LinuxPath(out_path);
+  const std::string out =
+      out_path.empty() || out_path == "/dev/null" ? out_path : LinuxPath(out_path);
   argv.insert(argv.begin(), {out, LinuxPath(record)});
   if (!RunShell(kRecordingScript, argv) || !WaitForFile(record + "/pid", 30)) {
     std::error_code ignored;
@@ -240,8 +242,8 @@ bool UnderWine() {
 
 bool MakeSymlink(const std::string& target, const std::string& link, bool folder) {
   const std::wstring wide_link = platform::FromFsName(link);
-  const DWORD flags = (folder ? SYMBOLIC_LINK_FLAG_DIRECTORY : 0) |
-                      SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE;
+  const DWORD flags =
+      (folder ? SYMBOLIC_LINK_FLAG_DIRECTORY : 0) | SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE;
   if (!CreateSymbolicLinkW(wide_link.c_str(), platform::FromFsName(target).c_str(), flags)) {
     return false;
   }

@@ -73,8 +73,8 @@ NginxServer::NginxServer(const Options& options) : prefix_folder_(new TempFolder
 bool NginxServer::StartOnce(const Options& options, int port) {
   const std::string config = prefix_ + "/nginx.conf";
   const std::string prefix = LinuxPath(prefix_);
-  WriteFile(config, NginxConfig(prefix, LinuxPath(options.root), port, options.tls,
-                                options.slow_files));
+  WriteFile(config,
+            NginxConfig(prefix, LinuxPath(options.root), port, options.tls, options.slow_files));
   const ProcessId pid = SpawnProcess(
       {kNginx, "-p", prefix, "-c", prefix + "/nginx.conf", "-e", prefix + "/error.log"},
       "/dev/null");
