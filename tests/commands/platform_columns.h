@@ -1,17 +1,9 @@
-// What the tests expect where the two systems differ on purpose: a row holds
-// one column per system, and a test takes the column of the system it runs on.
+// Files that the command tests expect in the form of the system they run on.
 #pragma once
 
 #include <string>
 
-#include "platform/fs.h"
-
-template <typename T>
-struct PerPlatform {
-  T posix;
-  T windows;
-  const T& Here() const { return platform::kPathSeparator == L'\\' ? windows : posix; }
-};
+#include "per_platform.h"
 
 // A settings file as the program creates it: UTF-8 on Linux; on Windows
 // UTF-16LE after a byte-order mark (so that Chinese values survive the

@@ -69,8 +69,6 @@ bool MakeSymlink(const std::string& target, const std::string& link, bool folder
   return !error;
 }
 
-bool OnWindows() { return false; }
-
 std::string LinuxPath(const std::string& path) { return path; }
 
 }  // namespace update_test

@@ -251,8 +251,6 @@ bool MakeSymlink(const std::string& target, const std::string& link, bool folder
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
 }
 
-bool OnWindows() { return true; }
-
 std::string LinuxPath(const std::string& path) {
   using ToUnix = char*(CDECL*)(LPCWSTR);
   const auto to_unix = reinterpret_cast<ToUnix>(

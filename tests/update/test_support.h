@@ -72,9 +72,6 @@ bool UnderWine();
 // Makes a symbolic link at `link` to the folder or file `target`; false
 // where the system makes none (Wine accepts the call and makes nothing).
 bool MakeSymlink(const std::string& target, const std::string& link, bool folder);
-// True where programs are Windows programs: no execute permission, CR LF
-// line ends on text-mode output.
-bool OnWindows();
 
 // The program `name` built beside this test program (with the system's suffix).
 std::string SiblingProgram(const std::string& name);

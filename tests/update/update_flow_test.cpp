@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "core/diag_log.h"
+#include "per_platform.h"
 #include "update/update_fixture.h"
 #include "update/update_sequence.h"
 #include "update/update_thread.h"
@@ -53,7 +54,7 @@ TEST_F(UpdateFlowTest, InstallsPackagePlainFileAndExecutableThenAsksForRestart) 
   EXPECT_EQ(ReadFile(app() + "docs/readme.txt"), "read me");
   EXPECT_EQ(ReadFile(app() + "quillory_"), "new executable");
   // Windows has no execute permission: a program is one by its name.
-  if (!update_test::OnWindows()) {
+  if (!OnWindows()) {
     EXPECT_NE(fs::status(app() + "quillory_").permissions() & fs::perms::owner_exec,
               fs::perms::none);
   }
@@ -305,7 +306,7 @@ INSTANTIATE_TEST_SUITE_P(Links, PlantedLinkTest,
 class HttpsServerTest : public UpdateFlowTest, public testing::WithParamInterface<bool> {};
 
 TEST_P(HttpsServerTest, ItemThatLeavesHttpsFails) {
-  if (update_test::OnWindows()) {
+  if (OnWindows()) {
     GTEST_SKIP() << "WinINet trusts only the system's certificate authorities: the test "
                     "server's own certificate cannot be handed to it";
   }
