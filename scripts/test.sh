@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Sets up a fresh Debian 12 machine, builds Quillory and runs every test:
 # the normal build (unit, server and GUI tests under Xvfb), the unit tests
-# under the address/undefined and thread sanitizers, then each fuzz target for
-# a minute on its seed corpus.
+# under the address/undefined and thread sanitizers, each fuzz target for a
+# minute on its seed corpus, then the Windows core cross-built and its tests
+# under Wine (scripts/test-windows.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -28,3 +29,5 @@ build build-tsan -DQUILLORY_SANITIZE=thread -DCMAKE_BUILD_TYPE=Debug
 (cd build-tsan && ctest --output-on-failure -j "$JOBS" --timeout 600 -L tsan)
 
 bash scripts/fuzz-ci.sh 60
+
+QUILLORY_SKIP_INSTALL=1 bash scripts/test-windows.sh
