@@ -8,28 +8,9 @@
 
 #include "platform/utf8.h"
 #include "shell/child_process.h"
+#include "win32_command_line.h"
 
 namespace test_support {
-namespace {
-
-// One argument quoted as the C runtime splits a command line.
-std::wstring Quoted(const std::wstring& argument) {
-  std::wstring quoted = L"\"";
-  std::size_t backslashes = 0;
-  for (wchar_t c : argument) {
-    if (c == L'\\') {
-      ++backslashes;
-      continue;
-    }
-    quoted.append(c == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
-    backslashes = 0;
-    quoted += c;
-  }
-  quoted.append(backslashes * 2, L'\\');
-  return quoted + L"\"";
-}
-
-}  // namespace
 
 std::string ThisProgram() {
   wchar_t path[32768];
@@ -64,9 +45,9 @@ void UnsetEnv(const std::string& name) { _putenv_s(name.c_str(), ""); }
 
 ChildProcess::ChildProcess(const std::string& program, const std::vector<std::string>& arguments) {
   const std::wstring wide_program = platform::Utf8Decode(program);
-  std::wstring command_line = Quoted(wide_program);
+  std::wstring command_line = QuotedArgument(wide_program);
   for (const std::string& argument : arguments) {
-    command_line += L" " + Quoted(platform::Utf8Decode(argument));
+    command_line += L" " + QuotedArgument(platform::Utf8Decode(argument));
   }
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;

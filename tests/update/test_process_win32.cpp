@@ -17,6 +17,7 @@
 
 #include "platform/fs.h"
 #include "update/test_support.h"
+#include "win32_command_line.h"
 
 namespace update_test {
 namespace {
@@ -49,28 +50,11 @@ void Forget(ProcessId id) {
   children.erase(id);
 }
 
-// One argument as CommandLineToArgvW (and Wine, for a Linux program) splits it back.
-std::wstring Quoted(const std::wstring& arg) {
-  std::wstring quoted = L"\"";
-  std::size_t backslashes = 0;
-  for (wchar_t c : arg) {
-    if (c == L'\\') {
-      ++backslashes;
-      continue;
-    }
-    quoted.append(c == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
-    backslashes = 0;
-    quoted += c;
-  }
-  quoted.append(backslashes * 2, L'\\');
-  return quoted + L"\"";
-}
-
 std::wstring CommandLine(const std::vector<std::string>& argv) {
   std::wstring line;
   for (const std::string& arg : argv) {
     if (!line.empty()) line += L' ';
-    line += Quoted(platform::FromFsName(arg));
+    line += test_support::QuotedArgument(platform::FromFsName(arg));
   }
   return line;
 }
